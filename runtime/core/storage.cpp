@@ -1,0 +1,175 @@
+// Scratch ring, TempSlots, predefined texts, heap blocks and the heap-string registry.
+#include "storage.h"
+
+#include <emmintrin.h>
+
+#include "../errors_console/fatal_error.h"
+#include "../platform/cpu.h"
+#include "../platform/win32.h"
+
+namespace tarnfold {
+
+alignas(16) char ScratchRing[kScratchRingSize];
+TempSlots TempSlotTable;
+TextRef PredefinedStrings[8];
+alignas(16) Word HeapStringRegistry[TfHeapStrings + 4];
+char EmptyString[4];
+
+namespace {
+
+char* ringPosition = nullptr;
+
+constexpr int kFolderLimit = 260;
+char exeFolder[288];
+
+#ifdef _WIN32
+constexpr char kFolderSeparator = '\\';
+#else
+constexpr char kFolderSeparator = '/';
+#endif
+
+void EnsureStarted() {
+    if (TempSlotTable.current == 0) RuntimeStart();
+}
+
+int NextSlot(int index) { return index >= kTempSlotCount ? 1 : index + 1; }
+int PreviousSlot(int index) { return index <= 1 ? kTempSlotCount : index - 1; }
+
+// Index of the first zero entry, eight entries (two 16-byte compares) per step; the zero
+// sentinel at TfHeapStrings stops the scan, and the padding keeps the last step in bounds.
+int FirstFreeRegistryEntry() {
+    const __m128i zero = _mm_setzero_si128();
+    for (int i = 0;; i += 8) {
+        auto* entries = reinterpret_cast<const __m128i*>(HeapStringRegistry + i);
+        int low = _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_load_si128(entries), zero));
+        int high = _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_load_si128(entries + 1), zero));
+        int mask = low | (high << 16);
+        if (mask != 0) return i + __builtin_ctz(static_cast<unsigned>(mask)) / 4;
+    }
+}
+
+void FreeRegistryEntry(int index) {
+    void* block = reinterpret_cast<void*>(HeapStringRegistry[index]);
+    HeapStringRegistry[index] = 0;
+    FreeBlock(block);
+}
+
+}  // namespace
+
+static_assert(TfHeapStrings + 4 >= (TfHeapStrings + 1 + 7) / 8 * 8,
+              "the registry scan reads whole groups of eight entries");
+
+char* RingPosition() {
+    if (ringPosition == nullptr) ringPosition = ScratchRing;
+    return ringPosition;
+}
+
+void SetRingPosition(char* position) { ringPosition = position; }
+
+TempSlot* SelectTempSlot(std::intptr_t mode) {
+    EnsureStarted();
+    int current = TempSlotTable.current;
+    switch (mode) {
+        case 0:
+            return &TempSlotTable.slot[current];
+        case -1:
+            TempSlotTable.current = PreviousSlot(current);
+            return &TempSlotTable.slot[TempSlotTable.current];
+        case 1:
+            break;
+        default:
+            if (reinterpret_cast<const char*>(mode) == TempSlotTable.slot[current].text)
+                return &TempSlotTable.slot[current];
+            break;
+    }
+    TempSlotTable.current = NextSlot(current);
+    return &TempSlotTable.slot[TempSlotTable.current];
+}
+
+RecordedTemp RecordTemp(const void* end) {
+    TempSlot* slot = SelectTempSlot(1);
+    char* start = RingPosition();
+    const char* last = static_cast<const char*>(end);
+    slot->text = start;
+    slot->length = static_cast<std::int32_t>(last - start);
+    slot->destination = nullptr;
+    slot->isRecord = 0;
+    auto next = (reinterpret_cast<std::uintptr_t>(last) + 4) & ~std::uintptr_t{3};
+    char* position = reinterpret_cast<char*>(next);
+    if (position - ScratchRing >= static_cast<std::ptrdiff_t>(kRingWrapOffset)) position = ScratchRing;
+    ringPosition = position;
+    return {start, slot};
+}
+
+TextRef ResolveToken(Word token) {
+    if (token >= 1 && token <= 7) {
+        EnsureStarted();
+        return PredefinedStrings[token];
+    }
+    if (token >= SlotToken(1) && token <= SlotToken(kTempSlotCount)) {
+        EnsureStarted();
+        const TempSlot& slot = TempSlotTable.slot[token - 10];
+        return {slot.text, slot.length < 0 ? -slot.length : slot.length};
+    }
+    return {nullptr, 0};
+}
+
+void* AllocBlock(std::size_t size, bool zero) {
+    HANDLE heap = GetProcessHeap();
+    void* block = heap != nullptr ? HeapAlloc(heap, zero ? HEAP_ZERO_MEMORY : 0, size) : nullptr;
+    if (block == nullptr) FatalError(kErrorHeapAlloc);
+    return block;
+}
+
+void FreeBlock(void* block) {
+    if (block == nullptr || block == EmptyString) return;
+    HANDLE heap = GetProcessHeap();
+    if (heap == nullptr || !HeapFree(heap, 0, block))
+        FatalError(kErrorHeapFree, static_cast<const char*>(block));
+}
+
+void RegisterHeapString(const void* block) {
+    int index = FirstFreeRegistryEntry();
+    if (index >= TfHeapStrings) FatalError(kErrorTooManyStrings);
+    HeapStringRegistry[index] = static_cast<Word>(reinterpret_cast<std::uintptr_t>(block));
+}
+
+void ReleaseHeapString(const void* block) {
+    if (block == kReleaseAll) {
+        for (int i = 0; i < TfHeapStrings; ++i)
+            if (HeapStringRegistry[i] != 0) FreeRegistryEntry(i);
+        return;
+    }
+    Word wanted = static_cast<Word>(reinterpret_cast<std::uintptr_t>(block));
+    if (wanted == 0) return;
+    for (int i = 0; i < TfHeapStrings; ++i)
+        if (HeapStringRegistry[i] == wanted) {
+            FreeRegistryEntry(i);
+            return;
+        }
+}
+
+void RefuseWithoutSse2() {
+    ShowRuntimeMessage("Sorry, Tarnfold needs SSE2", nullptr);
+    ExitProcess(static_cast<UINT>(-99));
+}
+
+void RuntimeStart() {
+    if (!platform::CpuHasSse2()) RefuseWithoutSse2();
+    PredefinedStrings[0] = {nullptr, 0};
+    PredefinedStrings[1] = {"\r\n", 2};
+    PredefinedStrings[2] = {"\t", 1};
+    PredefinedStrings[3] = {" ", 1};
+    PredefinedStrings[4] = {"  ", 2};
+    PredefinedStrings[5] = {"    ", 4};
+    PredefinedStrings[7] = {"X", 1};
+    DWORD length = GetModuleFileNameA(nullptr, exeFolder, kFolderLimit);
+    if (length > static_cast<DWORD>(kFolderLimit)) length = kFolderLimit;
+    DWORD cut = length;
+    while (cut > 0 && exeFolder[cut - 1] != kFolderSeparator) --cut;
+    exeFolder[cut] = '\0';
+    PredefinedStrings[6] = {exeFolder, static_cast<std::int32_t>(cut)};
+    if (TempSlotTable.current == 0) TempSlotTable.current = kTempSlotCount;  // next slot is 1
+}
+
+}  // namespace tarnfold

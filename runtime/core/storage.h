@@ -1,0 +1,107 @@
+// String storage: the scratch ring, the temporaries, the predefined texts and the registry
+// of heap strings that variables own.
+//
+// A producer writes its text at RingPosition() and calls RecordTemp(end): the text becomes
+// the next of 20 round-robin TempSlots without any allocation. Variables own HeapStrings,
+// blocks from the process heap entered in the HeapStringRegistry until they are released.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tarnfold {
+
+static_assert(sizeof(void*) == 4, "Tarnfold packs pointers into 32-bit words");
+
+using Word = std::uint32_t;
+
+inline constexpr std::size_t kScratchRingSize = 640000;
+inline constexpr std::size_t kRingWrapOffset = 480000;   // a new position here or beyond wraps
+inline constexpr std::size_t kRingUsableEnd = 639900;    // builder and Replace stop here
+inline constexpr int kTempSlotCount = 20;
+inline constexpr int TfHeapStrings = 100;
+
+// Tokens: small numbers that stand for a text wherever a text is taken.
+inline constexpr Word kLastTemp = 0x7F;          // the most recent (or next consumed) temporary
+inline constexpr Word kTokenCrLf = 1;            // carriage return, line feed
+inline constexpr Word kTokenTab = 2;
+inline constexpr Word kTokenSpace = 3;
+inline constexpr Word kTokenTwoSpaces = 4;
+inline constexpr Word kTokenFourSpaces = 5;
+inline constexpr Word kTokenExeFolder = 6;       // the executable's folder with its separator
+inline constexpr Word kTokenX = 7;               // "X"
+inline constexpr Word kFirstPointerToken = 0x78; // this and above: a pointer to a text
+constexpr Word SlotToken(int slot) { return static_cast<Word>(10 + slot); }  // slot 1..20
+
+// An element record of a string array: positive length = owned block, negative = borrowed.
+struct ElementRecord {
+    char* text;
+    std::int32_t length;
+};
+
+struct TempSlot {
+    const char* text;
+    std::int32_t length;         // bytes; consumers take the absolute value
+    ElementRecord* destination;  // the element AccessElement read, or null
+    Word isRecord;               // set only by record producers: the builder expands these
+};
+
+struct TempSlots {
+    std::int32_t current;               // 0 = runtime not started; else 1..20
+    TempSlot slot[kTempSlotCount + 1];  // slot[1] .. slot[20]; slot[0] unused
+};
+
+struct TextRef {
+    const char* text;
+    std::int32_t length;
+};
+
+struct RecordedTemp {
+    char* start;     // the ring position at the call: where the text begins
+    TempSlot* slot;
+};
+
+alignas(16) extern char ScratchRing[kScratchRingSize];
+extern TempSlots TempSlotTable;
+extern TextRef PredefinedStrings[8];
+alignas(16) extern Word HeapStringRegistry[TfHeapStrings + 4];  // zero sentinel and scan padding
+extern char EmptyString[4];
+
+// The ring's write position (its first byte on first use). Multiple of 4.
+char* RingPosition();
+// Sets the write position; for producers that built past RingPosition() and for tests.
+void SetRingPosition(char* position);
+
+// mode 0: the current slot; 1: the next (starting the runtime from index 0); -1: the
+// previous; any other value: the current slot when `mode` equals its text pointer, else
+// as 1. Starts the runtime when the index is still 0.
+TempSlot* SelectTempSlot(std::intptr_t mode);
+// The number (1..20) of a slot of the table.
+inline int SlotNumber(const TempSlot* slot) { return static_cast<int>(slot - TempSlotTable.slot); }
+
+// Records the text from RingPosition() to `end` as the next TempSlot and moves the ring
+// position to (end + 4) rounded down to a multiple of 4, wrapping at kRingWrapOffset.
+RecordedTemp RecordTemp(const void* end);
+
+// The text of a predefined (1..7) or slot-number (11..30) token; {nullptr, 0} otherwise.
+TextRef ResolveToken(Word token);
+
+// A block of `size` bytes from the process heap, zero-filled on request. FatalError 1 on
+// failure.
+void* AllocBlock(std::size_t size, bool zero);
+// Returns a block to the process heap; null and EmptyString are ignored. FatalError 2 on failure.
+void FreeBlock(void* block);
+
+// Enters the block in the first free registry entry; FatalError 8 when the registry is full.
+void RegisterHeapString(const void* block);
+// Frees the block when it is registered and clears its entry; anything else is left alone.
+// kReleaseAll frees every registered block (used just before the process exits).
+void ReleaseHeapString(const void* block);
+inline const void* const kReleaseAll = reinterpret_cast<const void*>(~std::uintptr_t{0});
+
+// Checks for SSE2 and fills the predefined texts. Runs implicitly on first use.
+void RuntimeStart();
+// The refusal on a processor without SSE2: message box, then exit code -99.
+[[noreturn]] void RefuseWithoutSse2();
+
+}  // namespace tarnfold

@@ -1,0 +1,18 @@
+// Tarnfold: fast text for 32-bit x86 programs.
+//
+// Temporaries live in a static scratch ring and never allocate; the string builder
+// measures its parts, takes one block and copies them straight into a variable, an array
+// element, the console or a file; failures end the process with a numbered message box.
+//
+//     #include "tarnfold.h"
+//     using namespace tarnfold;
+//     int main() {
+//         const char* name = nullptr;
+//         name = StringBuilder(kToVariable, "Hello, ", "world", name);
+//         StringBuilder(kToConsole, name, kTokenCrLf);
+//         ReleaseHeapString(kReleaseAll);
+//     }
+#pragma once
+
+#include "core/storage.h"
+#include "errors_console/fatal_error.h"
