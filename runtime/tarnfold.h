@@ -8,11 +8,15 @@
 //     using namespace tarnfold;
 //     int main() {
 //         const char* name = nullptr;
-//         name = StringBuilder(kToVariable, "Hello, ", "world", name);
-//         StringBuilder(kToConsole, name, kTokenCrLf);
+//         name = StringBuilder(ToVariable(2), "Hello, ", "world", name);
+//         StringBuilder(ToConsole(2), name, kTokenCrLf);
 //         ReleaseHeapString(kReleaseAll);
 //     }
 #pragma once
 
 #include "core/storage.h"
 #include "errors_console/fatal_error.h"
+#include "core/builder.h"
+#include "core/producers.h"
+#include "errors_console/console.h"
+#include "errors_console/resources.h"
