@@ -20,3 +20,4 @@
 #include "core/producers.h"
 #include "errors_console/console.h"
 #include "errors_console/resources.h"
+#include "arrays_text/string_arrays.h"
