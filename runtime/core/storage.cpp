@@ -48,6 +48,22 @@ int FirstFreeRegistryEntry() {
     }
 }
 
+// Index of the first entry holding `wanted` (non-zero), eight entries per step; -1 if none.
+int FindRegistryEntry(Word wanted) {
+    const __m128i needle = _mm_set1_epi32(static_cast<int>(wanted));
+    for (int i = 0; i < TfHeapStrings; i += 8) {
+        auto* entries = reinterpret_cast<const __m128i*>(HeapStringRegistry + i);
+        int low = _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_load_si128(entries), needle));
+        int high = _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_load_si128(entries + 1), needle));
+        int mask = low | (high << 16);
+        if (mask != 0) {
+            int index = i + __builtin_ctz(static_cast<unsigned>(mask)) / 4;
+            return index < TfHeapStrings ? index : -1;
+        }
+    }
+    return -1;
+}
+
 void FreeRegistryEntry(int index) {
     void* block = reinterpret_cast<void*>(HeapStringRegistry[index]);
     HeapStringRegistry[index] = 0;
@@ -114,6 +130,22 @@ TextRef ResolveToken(Word token) {
     return {nullptr, 0};
 }
 
+TextRef ResolveTextArg(const char* arg) {
+    auto token = static_cast<Word>(reinterpret_cast<std::uintptr_t>(arg));
+    if (token >= kFirstPointerToken) {
+        const char* end = arg;
+        while (*end != '\0') ++end;
+        return {arg, static_cast<std::int32_t>(end - arg)};
+    }
+    if (token == kLastTemp) {
+        const TempSlot& slot = *SelectTempSlot(0);
+        return {slot.text, slot.length < 0 ? -slot.length : slot.length};
+    }
+    TextRef ref = ResolveToken(token);
+    if (ref.text == nullptr) return {EmptyString, 0};
+    return ref;
+}
+
 void* AllocBlock(std::size_t size, bool zero) {
     HANDLE heap = GetProcessHeap();
     void* block = heap != nullptr ? HeapAlloc(heap, zero ? HEAP_ZERO_MEMORY : 0, size) : nullptr;
@@ -142,11 +174,8 @@ void ReleaseHeapString(const void* block) {
     }
     Word wanted = static_cast<Word>(reinterpret_cast<std::uintptr_t>(block));
     if (wanted == 0) return;
-    for (int i = 0; i < TfHeapStrings; ++i)
-        if (HeapStringRegistry[i] == wanted) {
-            FreeRegistryEntry(i);
-            return;
-        }
+    int index = FindRegistryEntry(wanted);
+    if (index >= 0) FreeRegistryEntry(index);
 }
 
 void RefuseWithoutSse2() {
@@ -164,7 +193,7 @@ void RuntimeStart() {
     PredefinedStrings[5] = {"    ", 4};
     PredefinedStrings[7] = {"X", 1};
     DWORD length = GetModuleFileNameA(nullptr, exeFolder, kFolderLimit);
-    if (length > static_cast<DWORD>(kFolderLimit)) length = kFolderLimit;
+    if (length >= static_cast<DWORD>(kFolderLimit)) length = kFolderLimit - 1;  // cut names
     DWORD cut = length;
     while (cut > 0 && exeFolder[cut - 1] != kFolderSeparator) --cut;
     exeFolder[cut] = '\0';

@@ -85,6 +85,10 @@ RecordedTemp RecordTemp(const void* end);
 
 // The text of a predefined (1..7) or slot-number (11..30) token; {nullptr, 0} otherwise.
 TextRef ResolveToken(Word token);
+// The text an argument that takes a text names: kLastTemp is the current temporary, tokens
+// as ResolveToken, anything from kFirstPointerToken up a zero-terminated text (measured
+// here). Invalid tokens and null name the empty text.
+TextRef ResolveTextArg(const char* arg);
 
 // A block of `size` bytes from the process heap, zero-filled on request. FatalError 1 on
 // failure.

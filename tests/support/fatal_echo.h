@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace tarnfold::testing_support {
@@ -37,3 +39,14 @@ inline int ExitCodeAsSeen(int code) {
         },                                                                             \
         ::testing::ExitedWithCode(::tarnfold::testing_support::ExitCodeAsSeen(exit_code)), \
         ::testing::HasSubstr(::tarnfold::testing_support::EchoedFatal(message)))
+
+// Runs `body` (a block that returns true on success) in a fresh child process, where the
+// runtime has not started yet; expects it to succeed.
+#define EXPECT_IN_FRESH_PROCESS(body)                                     \
+    EXPECT_EXIT(                                                          \
+        {                                                                 \
+            auto check = [&]() -> bool body;                              \
+            std::fflush(nullptr);                                         \
+            std::_Exit(check() ? 0 : 1);                                  \
+        },                                                                \
+        ::testing::ExitedWithCode(0), "")

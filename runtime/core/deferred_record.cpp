@@ -1,0 +1,67 @@
+// Expansion of zero-fill, file-contents and splice records into the builder's output.
+#include "deferred_record.h"
+
+#include <cstring>
+
+namespace tarnfold {
+
+namespace {
+
+const char* AsText(Word word) { return reinterpret_cast<const char*>(static_cast<std::uintptr_t>(word)); }
+
+// Copies [from, to) unless the gap is empty or negative; stops at `limit`.
+char* CopyGap(char* out, const char* from, const char* to, const char* limit) {
+    if (to <= from) return out;
+    std::size_t size = static_cast<std::size_t>(to - from);
+    std::size_t room = static_cast<std::size_t>(limit - out);
+    if (size > room) size = room;
+    std::memcpy(out, from, size);
+    return out + size;
+}
+
+// Source with each match replaced: S..M1, R, skip F, M1+F..M2, R, ... up to the end pointer.
+char* ExpandSplice(const Word* record, char* out, const char* limit) {
+    const char* replacement = AsText(record[2]);
+    auto found = static_cast<std::int32_t>(record[3]);
+    const char* source = AsText(record[4]);
+    std::size_t replacementLength = std::strlen(replacement);
+    const Word* match = record + 5;
+    for (; match[1] != 0; ++match) {  // the last non-zero word is the end pointer
+        out = CopyGap(out, source, AsText(*match), limit);
+        out = CopyGap(out, replacement, replacement + replacementLength, limit);
+        source = AsText(*match) + found;
+    }
+    return CopyGap(out, source, AsText(*match), limit);
+}
+
+// The contents of a named file. File slots are not part of the runtime yet and no
+// producer makes such records; the bytes read as zeros.
+char* ExpandFileContents(const Word* record, char* out, const char* limit) {
+    std::size_t size = record[3];
+    std::size_t room = static_cast<std::size_t>(limit - out);
+    if (size > room) size = room;
+    std::memset(out, 0, size);
+    return out + size;
+}
+
+}  // namespace
+
+char* ExpandRecord(const TempSlot& slot, char* out) {
+    const Word* record = reinterpret_cast<const Word*>(slot.text);
+    std::int32_t length = slot.length < 0 ? -slot.length : slot.length;
+    const char* limit = out + length;
+    switch (record[1]) {
+        case kRecordSplice:
+            return ExpandSplice(record, out, limit);
+        case kRecordFileContents:
+            return ExpandFileContents(record, out, limit);
+        default: {
+            // Zero fill, and any other kind: n zero bytes for a slot length of n + 1.
+            std::size_t zeros = length > 0 ? static_cast<std::size_t>(length - 1) : 0;
+            std::memset(out, 0, zeros);
+            return out + zeros;
+        }
+    }
+}
+
+}  // namespace tarnfold

@@ -1,0 +1,27 @@
+// Deferred records: texts that producers describe and the builder makes in their destination.
+//
+// A record lies in the scratch ring and is named by a TempSlot that its producer marked
+// with isRecord; the slot's length is the number of bytes the record expands to. Every
+// field is a 32-bit word; the first is always kRecordMark.
+#pragma once
+
+#include "storage.h"
+
+namespace tarnfold {
+
+inline constexpr Word kRecordMark = 0x7C;
+inline constexpr Word kRecordZeroFill = 0x7A;      // 0x7C, 0x7A, n + 1
+inline constexpr Word kRecordFileContents = 0x7B;  // 0x7C, 0x7B, name, byte count
+inline constexpr Word kRecordSplice = 0x7C;        // 0x7C, 0x7C, R, F, S, M1..Mk, end, 0
+
+// Marks `slot` as naming a record that expands to `length` bytes.
+inline void MarkRecordTemp(TempSlot* slot, std::int32_t length) {
+    slot->length = length;
+    slot->isRecord = 1;
+}
+
+// Expands the record of `slot` at `out`, writing at most |slot length| bytes; returns the
+// end of what it wrote. Records are not changed, so a record may be expanded again.
+char* ExpandRecord(const TempSlot& slot, char* out);
+
+}  // namespace tarnfold

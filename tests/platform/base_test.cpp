@@ -1,0 +1,91 @@
+// The heap, module, error-text and string-check calls the runtime base makes. The same
+// tests run against the emulation on Linux and against the real API under Wine.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "platform/win32.h"
+#include "support/guard_page.h"
+
+using tarnfold::testing_support::GuardedPage;
+
+TEST(PlatformHeap, SizeIsWhatWasAskedForAndReallocKeepsContents) {
+    HANDLE heap = GetProcessHeap();
+    ASSERT_NE(heap, nullptr);
+    auto* block = static_cast<char*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, 37));
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(HeapSize(heap, 0, block), 37u);
+    for (int i = 0; i < 37; ++i) ASSERT_EQ(block[i], 0) << i;
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block) % 8, 0u);
+    std::memcpy(block, "keep these bytes", 17);
+    block = static_cast<char*>(HeapReAlloc(heap, 0, block, 5000));
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(HeapSize(heap, 0, block), 5000u);
+    EXPECT_STREQ(block, "keep these bytes");
+    block = static_cast<char*>(HeapReAlloc(heap, 0, block, 3));
+    EXPECT_EQ(HeapSize(heap, 0, block), 3u);
+    EXPECT_EQ(std::memcmp(block, "kee", 3), 0);
+    EXPECT_TRUE(HeapFree(heap, 0, block));
+}
+
+TEST(PlatformHeap, HugeAllocationFailsWithNull) {
+    EXPECT_EQ(HeapAlloc(GetProcessHeap(), 0, 0x7FFFFFF0u), nullptr);
+}
+
+TEST(PlatformModule, FileNameIsTheRunningExecutable) {
+    char name[300];
+    DWORD length = GetModuleFileNameA(nullptr, name, sizeof name);
+    ASSERT_GT(length, 0u);
+    EXPECT_EQ(std::strlen(name), length);
+    std::string path(name);
+    EXPECT_NE(path.find("tarnfold_platform_tests"), std::string::npos) << path;
+#ifdef _WIN32
+    EXPECT_NE(path.find('\\'), std::string::npos);
+#else
+    EXPECT_EQ(path.front(), '/');
+#endif
+}
+
+// A short buffer gets the name's start and the call returns the buffer size. Whether the
+// cut name is terminated differs between systems, so callers terminate it themselves.
+TEST(PlatformModule, ShortBufferGetsTheStartOfTheName) {
+    char full[300];
+    GetModuleFileNameA(nullptr, full, sizeof full);
+    char name[8];
+    std::memset(name, 'x', sizeof name);
+    EXPECT_EQ(GetModuleFileNameA(nullptr, name, 5), 5u);
+    EXPECT_EQ(std::memcmp(name, full, 4), 0);
+    EXPECT_EQ(name[5], 'x');
+}
+
+TEST(PlatformErrors, SystemTextEndsInCrLf) {
+    char text[1024];
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_FILE_NOT_FOUND, 0,
+                                  text, sizeof text, nullptr);
+    ASSERT_GT(length, 2u);
+    EXPECT_EQ(std::strlen(text), length);
+    EXPECT_EQ(std::string(text + length - 2), "\r\n");
+}
+
+TEST(PlatformErrors, LastErrorIsPerCallValue) {
+    SetLastError(1234);
+    EXPECT_EQ(GetLastError(), 1234u);
+    SetLastError(0);
+    EXPECT_EQ(GetLastError(), 0u);
+}
+
+TEST(PlatformText, BadStringPtrChecksReadabilityWithoutFaulting) {
+    EXPECT_TRUE(IsBadStringPtrA(nullptr, 127));
+    EXPECT_FALSE(IsBadStringPtrA("readable", 127));
+    GuardedPage page;
+    EXPECT_TRUE(IsBadStringPtrA(page.Unreadable(), 127));
+
+    // Ten unterminated bytes before the guard: bad only when the check must go past them.
+    char* tail = page.Tail(10);
+    std::memset(tail, 'a', 10);
+    EXPECT_TRUE(IsBadStringPtrA(tail, 127));
+    EXPECT_FALSE(IsBadStringPtrA(tail, 10));
+    tail[9] = '\0';
+    EXPECT_FALSE(IsBadStringPtrA(tail, 127));
+}
