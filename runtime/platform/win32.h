@@ -23,5 +23,9 @@
 #include "posix/errors.h"
 #include "posix/text.h"
 #include "posix/user.h"
+#include "posix/handles.h"
+#include "posix/console.h"
+#include "posix/codepages.h"
+#include "posix/resources.h"
 
 #endif

@@ -1,0 +1,139 @@
+// The handle table: HANDLE values for descriptors, and ReadFile/WriteFile/CloseHandle on them.
+#include "../win32.h"
+
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tarnfold::posix {
+namespace {
+
+constexpr int kClosed = -1;
+
+// The standard streams are open from the start; every other entry until OpenHandle.
+struct HandleTable {
+    int descriptor[kHandleTableSize];
+    HandleTable() {
+        for (int i = 0; i < kHandleTableSize; ++i) descriptor[i] = i < 3 ? i : kClosed;
+    }
+};
+
+HandleTable& Table() {
+    static HandleTable table;
+    return table;
+}
+
+HANDLE ValueOf(int index) {
+    return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(index + 1) * 4);
+}
+
+// The table index of a handle value, or -1 when it is not one of ours.
+int IndexOf(HANDLE handle) {
+    auto value = reinterpret_cast<std::uintptr_t>(handle);
+    if (value == 0 || value % 4 != 0 || value / 4 > kHandleTableSize) return -1;
+    return static_cast<int>(value / 4) - 1;
+}
+
+bool IsRegularFile(int descriptor) {
+    struct stat info;
+    return fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+}  // namespace
+
+HANDLE OpenHandle(int descriptor) {
+    HandleTable& table = Table();
+    for (int i = 3; i < kHandleTableSize; ++i)
+        if (table.descriptor[i] == kClosed) {
+            table.descriptor[i] = descriptor;
+            return ValueOf(i);
+        }
+    SetLastError(ERROR_TOO_MANY_OPEN_FILES);
+    return nullptr;
+}
+
+int HandleDescriptor(HANDLE handle) {
+    int index = IndexOf(handle);
+    int descriptor = index < 0 ? kClosed : Table().descriptor[index];
+    if (descriptor == kClosed) SetLastError(ERROR_INVALID_HANDLE);
+    return descriptor;
+}
+
+HANDLE StandardHandle(int stream) { return ValueOf(stream); }
+
+}  // namespace tarnfold::posix
+
+using tarnfold::posix::HandleDescriptor;
+
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten,
+               LPVOID) {
+    if (bytesWritten != nullptr) *bytesWritten = 0;
+    int descriptor = HandleDescriptor(file);
+    if (descriptor < 0) return FALSE;
+    const char* from = static_cast<const char*>(buffer);
+    DWORD done = 0;
+    while (done < bytesToWrite) {
+        ssize_t n = write(descriptor, from + done, bytesToWrite - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            SetLastError(static_cast<DWORD>(errno));
+            if (bytesWritten != nullptr) *bytesWritten = done;
+            return FALSE;
+        }
+        done += static_cast<DWORD>(n);
+    }
+    if (bytesWritten != nullptr) *bytesWritten = done;
+    return TRUE;
+}
+
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, LPVOID) {
+    if (bytesRead != nullptr) *bytesRead = 0;
+    int descriptor = HandleDescriptor(file);
+    if (descriptor < 0) return FALSE;
+    char* to = static_cast<char*>(buffer);
+    bool whole = tarnfold::posix::IsRegularFile(descriptor);
+    DWORD done = 0;
+    while (done < bytesToRead) {
+        ssize_t n = read(descriptor, to + done, bytesToRead - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            SetLastError(static_cast<DWORD>(errno));
+            if (bytesRead != nullptr) *bytesRead = done;
+            return FALSE;
+        }
+        done += static_cast<DWORD>(n);
+        if (n == 0 || !whole) break;
+    }
+    if (bytesRead != nullptr) *bytesRead = done;
+    return TRUE;
+}
+
+BOOL CreatePipe(HANDLE* readPipe, HANDLE* writePipe, LPSECURITY_ATTRIBUTES, DWORD) {
+    int ends[2];
+    if (pipe(ends) != 0) {
+        SetLastError(static_cast<DWORD>(errno));
+        return FALSE;
+    }
+    HANDLE reader = tarnfold::posix::OpenHandle(ends[0]);
+    HANDLE writer = reader != nullptr ? tarnfold::posix::OpenHandle(ends[1]) : nullptr;
+    if (writer == nullptr) {
+        if (reader != nullptr) CloseHandle(reader);
+        else close(ends[0]);
+        close(ends[1]);
+        return FALSE;
+    }
+    *readPipe = reader;
+    *writePipe = writer;
+    return TRUE;
+}
+
+BOOL CloseHandle(HANDLE object) {
+    int descriptor = HandleDescriptor(object);
+    if (descriptor < 0) return FALSE;
+    tarnfold::posix::Table().descriptor[tarnfold::posix::IndexOf(object)] = -1;
+    if (close(descriptor) != 0 && errno != EINTR) {
+        SetLastError(static_cast<DWORD>(errno));
+        return FALSE;
+    }
+    return TRUE;
+}

@@ -1,0 +1,39 @@
+// Kernel handles of the POSIX emulation: a table of file descriptors behind HANDLE values.
+//
+// A handle is (table index + 1) * 4, so it is never 0 nor INVALID_HANDLE_VALUE, and a
+// closed or never-opened value is refused with ERROR_INVALID_HANDLE. Entries 0 to 2 are
+// the standard input, output and error; the file emulation adds its own descriptors with
+// tarnfold::posix::OpenHandle.
+#pragma once
+#include "types.h"
+
+constexpr DWORD ERROR_TOO_MANY_OPEN_FILES = 4;
+
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten,
+               LPVOID overlapped);
+// A regular file is read until `bytesToRead` or its end; a terminal or pipe returns what
+// one read delivers, as on Windows. At the end of the data: TRUE with 0 bytes.
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead,
+              LPVOID overlapped);
+// Closes the descriptor and frees the handle value for reuse.
+BOOL CloseHandle(HANDLE object);
+
+struct SECURITY_ATTRIBUTES;
+using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
+// An anonymous pipe: two new handles (the attributes and the size hint are not used).
+BOOL CreatePipe(HANDLE* readPipe, HANDLE* writePipe, LPSECURITY_ATTRIBUTES attributes,
+                DWORD size);
+
+namespace tarnfold::posix {
+
+inline constexpr int kHandleTableSize = 256;
+
+// A new handle that owns `descriptor` (CloseHandle closes it); null with
+// ERROR_TOO_MANY_OPEN_FILES when the table is full.
+HANDLE OpenHandle(int descriptor);
+// The descriptor behind a live handle, or -1 (with ERROR_INVALID_HANDLE set).
+int HandleDescriptor(HANDLE handle);
+// The handle of standard stream 0, 1 or 2 (the same value for the whole process).
+HANDLE StandardHandle(int stream);
+
+}  // namespace tarnfold::posix
