@@ -34,9 +34,9 @@ int IndexOf(HANDLE handle) {
     return static_cast<int>(value / 4) - 1;
 }
 
-bool IsRegularFile(int descriptor) {
+mode_t FileType(int descriptor) {
     struct stat info;
-    return fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode);
+    return fstat(descriptor, &info) == 0 ? (info.st_mode & S_IFMT) : 0;
 }
 
 }  // namespace
@@ -91,7 +91,8 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, 
     int descriptor = HandleDescriptor(file);
     if (descriptor < 0) return FALSE;
     char* to = static_cast<char*>(buffer);
-    bool whole = tarnfold::posix::IsRegularFile(descriptor);
+    mode_t type = tarnfold::posix::FileType(descriptor);
+    bool whole = type == S_IFREG;
     DWORD done = 0;
     while (done < bytesToRead) {
         ssize_t n = read(descriptor, to + done, bytesToRead - done);
@@ -99,6 +100,10 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, 
             if (errno == EINTR) continue;
             SetLastError(static_cast<DWORD>(errno));
             if (bytesRead != nullptr) *bytesRead = done;
+            return FALSE;
+        }
+        if (n == 0 && done == 0 && bytesToRead > 0 && type == S_IFIFO) {
+            SetLastError(ERROR_BROKEN_PIPE);
             return FALSE;
         }
         done += static_cast<DWORD>(n);

@@ -8,11 +8,13 @@
 #include "types.h"
 
 constexpr DWORD ERROR_TOO_MANY_OPEN_FILES = 4;
+constexpr DWORD ERROR_BROKEN_PIPE = 109;
 
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten,
                LPVOID overlapped);
 // A regular file is read until `bytesToRead` or its end; a terminal or pipe returns what
-// one read delivers, as on Windows. At the end of the data: TRUE with 0 bytes.
+// one read delivers, as on Windows. At the end of a file: TRUE with 0 bytes; at the end of
+// a pipe whose writing end is closed: FALSE with ERROR_BROKEN_PIPE.
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead,
               LPVOID overlapped);
 // Closes the descriptor and frees the handle value for reuse.
