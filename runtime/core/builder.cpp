@@ -88,12 +88,12 @@ char* StringBuilderCore(Word request, const Word* args) {
     std::uint64_t total = 0;
     for (int i = 0; i < count; ++i) {
         Word token = args[i];
-        if (token >= kFirstPointerToken) {
-            const char* text = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(token));
-            parts[i] = {text, wide ? WideByteLength(text) : std::strlen(text), nullptr};
-        } else if (token == kLastTemp) {
+        if (token == kLastTemp) {
             parts[i] = SlotPart(TempSlotTable.slot[nextTemp]);
             nextTemp = WrapSlot(nextTemp + 1);
+        } else if (token >= kFirstPointerToken) {
+            const char* text = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(token));
+            parts[i] = {text, wide ? WideByteLength(text) : std::strlen(text), nullptr};
         } else if (token >= SlotToken(1) && token <= SlotToken(kTempSlotCount)) {
             parts[i] = SlotPart(TempSlotTable.slot[token - 10]);
         } else {

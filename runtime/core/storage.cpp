@@ -132,14 +132,14 @@ TextRef ResolveToken(Word token) {
 
 TextRef ResolveTextArg(const char* arg) {
     auto token = static_cast<Word>(reinterpret_cast<std::uintptr_t>(arg));
+    if (token == kLastTemp) {
+        const TempSlot& slot = *SelectTempSlot(0);
+        return {slot.text, slot.length < 0 ? -slot.length : slot.length};
+    }
     if (token >= kFirstPointerToken) {
         const char* end = arg;
         while (*end != '\0') ++end;
         return {arg, static_cast<std::int32_t>(end - arg)};
-    }
-    if (token == kLastTemp) {
-        const TempSlot& slot = *SelectTempSlot(0);
-        return {slot.text, slot.length < 0 ? -slot.length : slot.length};
     }
     TextRef ref = ResolveToken(token);
     if (ref.text == nullptr) return {EmptyString, 0};
