@@ -98,7 +98,8 @@ char* StringBuilderCore(Word request, const Word* args) {
             parts[i] = SlotPart(TempSlotTable.slot[token - 10]);
         } else {
             TextRef ref = ResolveToken(token);  // invalid tokens name nothing
-            parts[i] = {ref.text, static_cast<std::size_t>(ref.length), nullptr};
+            parts[i] = {ref.text != nullptr ? ref.text : EmptyString,
+                        static_cast<std::size_t>(ref.length), nullptr};
         }
         total += parts[i].length;
     }
