@@ -21,3 +21,4 @@
 #include "errors_console/console.h"
 #include "errors_console/resources.h"
 #include "arrays_text/string_arrays.h"
+#include "numbers/numbers.h"

@@ -1,0 +1,365 @@
+// FormatNumber and WriteDigitsBackward: operands to decimal text in the scratch ring.
+#include "format_number.h"
+
+#include <cstring>
+
+#include "power_table.h"
+#include "value_stack.h"
+#include "x87.h"
+
+namespace tarnfold {
+
+Word OperandList[kOperandSlots];
+
+namespace {
+
+// log10(2) rounded down to a 64-bit significand: the multiplier for fyl2x.
+constexpr std::uint16_t kLog10Of2Exponent = 0x3FFD;
+constexpr std::uint64_t kLog10Of2Significand = 0x9A209A84FBCFF798ull;
+// Added to the logarithm before the floor (1.999999936531045e-19 as a 32-bit float).
+constexpr std::uint32_t kEstimateBiasBits = 0x206C1E4A;
+// 0.5 - 2^-65: an exact half rounds toward zero.
+constexpr std::uint16_t kHalfDownExponent = 0x3FFD;
+constexpr std::uint64_t kHalfDownSignificand = ~std::uint64_t{0};
+// 2^63: the first value a signed 64-bit integer cannot hold.
+constexpr std::uint16_t kTwo63Exponent = 0x403E;
+constexpr std::uint64_t kTwo63Significand = 0x8000000000000000ull;
+
+// Room kept after the prefix for the number itself: sign, "0.", two zeros, 20 digits, a
+// point, ".0" and "e+100" fit with space to spare.
+constexpr std::ptrdiff_t kNumberRoom = 48;
+
+constexpr std::uint64_t kPowersOfTen[] = {
+    1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull, 10000000ull, 100000000ull,
+    1000000000ull, 10000000000ull, 100000000000ull, 1000000000000ull, 10000000000000ull,
+    100000000000000ull, 1000000000000000ull, 10000000000000000ull, 100000000000000000ull,
+    1000000000000000000ull, 10000000000000000000ull,
+};
+
+float EstimateBias() {
+    float bias;
+    std::memcpy(&bias, &kEstimateBiasBits, sizeof bias);
+    return bias;
+}
+
+// Copies text up to `stop` or the terminator, writing "\t" as TAB and "\n" as CR LF, and
+// never past `limit`. Returns the source position of the character that ended the copy.
+const char* CopyEscaped(char*& out, const char* text, char stop, const char* limit) {
+    char* o = out;
+    const char* p = text;
+    for (; *p != stop && *p != '\0'; ++p) {
+        char c = *p;
+        if (c == '\\' && (p[1] == 't' || p[1] == 'n')) {
+            ++p;
+            if (*p == 't') {
+                if (o < limit) *o++ = '\t';
+            } else if (o + 1 < limit) {
+                *o++ = '\r';
+                *o++ = '\n';
+            }
+            continue;
+        }
+        if (o < limit) *o++ = c;
+    }
+    out = o;
+    return p;
+}
+
+struct FormatText {
+    const char* suffix = nullptr;  // null: no format text
+    int digits = DefaultDigitCount;
+    bool integerMode = false;
+};
+
+// The specifier right after the '%' at `percent`; the suffix starts after the specifier and,
+// for a digit count, one swallowed character. A text that ends early has an empty suffix.
+void ReadSpecifier(const char* percent, FormatText& format) {
+    const char* p = percent + 1;
+    char c = *p;
+    if (c == '\0') {
+        format.suffix = p;
+        return;
+    }
+    if (c == 'i') {
+        format.integerMode = true;
+    } else if (c >= '1' && c <= 'J') {
+        format.digits = c <= '9' ? c - '0' : c - 55;
+        if (p[1] != '\0') ++p;
+    }
+    format.suffix = p + 1;
+}
+
+long double ReadOperand(Word type, Word slot) {
+    const void* address = reinterpret_cast<const void*>(static_cast<std::uintptr_t>(slot));
+    switch (type) {
+        case kOperandFloat32: {
+            float value;
+            std::memcpy(&value, address, sizeof value);
+            return value;
+        }
+        case kOperandFloat64: {
+            double value;
+            std::memcpy(&value, address, sizeof value);
+            return value;
+        }
+        case kOperandExtended:
+            return x87::LoadExtended(address);
+        case kOperandInt64: {
+            std::int64_t value;
+            std::memcpy(&value, address, sizeof value);
+            return static_cast<long double>(value);
+        }
+        default:
+            return static_cast<std::int32_t>(slot);
+    }
+}
+
+// Step through the descriptor's groups on a copy of the value stack; the top is the value.
+// Missing operands behave like an x87 stack underflow: the result is not a number.
+long double Evaluate(Word descriptor) {
+    long double stack[kValueStackDepth + kNumberGroupCount];
+    int depth = ValueStack.depth;
+    for (int i = 0; i < depth; ++i) stack[i] = ValueStack.value[i];
+    ClearValueStack();
+
+    Word groups = descriptor & kNumberGroupsMask;
+    int slot = 0;
+    do {
+        Word operation = groups & 7;
+        Word type = (groups >> 3) & 7;
+        if (type == kOperandInt32 || type == kOperandFloat32 || type == kOperandFloat64 ||
+            type == kOperandExtended || type == kOperandInt64) {
+            stack[depth++] = ReadOperand(type, OperandList[slot]);
+        } else if (depth > 0) {
+            stack[depth - 1] = -stack[depth - 1];
+        } else {
+            stack[depth++] = x87::Indefinite();
+        }
+        if (operation >= kNumberAdd && operation <= kNumberDivide) {
+            long double b = stack[--depth];
+            long double a = depth > 0 ? stack[--depth] : x87::Indefinite();
+            switch (operation) {
+                case kNumberAdd: a = a + b; break;
+                case kNumberSubtract: a = a - b; break;
+                case kNumberMultiply: a = a * b; break;
+                default: a = a / b; break;
+            }
+            stack[depth++] = a;
+        }
+        OperandList[slot++] = 0;
+        groups >>= kNumberGroupBits;
+    } while (groups != 0);
+    return stack[depth - 1];
+}
+
+char* WriteFailure(char* out) {
+    std::memcpy(out, kNumberFailureText, 3);
+    return out + 3;
+}
+
+// "e", the sign and |exponent| with at least two digits.
+char* WriteExponent(char* out, int exponent) {
+    *out++ = 'e';
+    *out++ = exponent < 0 ? '-' : '+';
+    unsigned magnitude = exponent < 0 ? -exponent : exponent;
+    if (magnitude >= 100) {
+        *out++ = static_cast<char>('0' + magnitude / 100);
+        magnitude %= 100;
+    }
+    *out++ = static_cast<char>('0' + magnitude / 10);
+    *out++ = static_cast<char>('0' + magnitude % 10);
+    return out;
+}
+
+char* WriteInteger(char* out, long double magnitude) {
+    if (magnitude >= x87::Extended(kTwo63Exponent, kTwo63Significand)) return WriteFailure(out);
+    // The mode rounds down, which for a non-negative value truncates toward zero.
+    std::uint64_t n = static_cast<std::uint64_t>(x87::StoreInt64(magnitude));
+    char digits[24];
+    char* first = WriteDigitsBackward(&n, digits + sizeof digits - 1, nullptr) + 1;
+    std::size_t count = static_cast<std::size_t>(digits + sizeof digits - first);
+    std::memcpy(out, first, count);
+    return out + count;
+}
+
+// The layouts where the point follows the first digit: exponent, and fixed with E = 0.
+char* WriteLeadingDigitLayout(char* out, std::uint64_t n, int digits, int exponent, bool carry) {
+    char* end;
+    if (!carry && n < kPowersOfTen[digits - 1]) {
+        // One digit short: the value lies just below 10^exponent.
+        if (digits >= 10 && n >= kPowersOfTen[digits - 2]) {
+            char* run = out + 2;
+            WriteDigitsBackward(&n, out + digits, nullptr);
+            if (run[5] == '9' && run[6] == '9' && run[7] == '9' && run[8] == '9') {
+                out[0] = '9';
+                out[1] = '.';
+                out[digits] = '0';
+                return exponent - 1 != 0 ? WriteExponent(out + digits + 1, exponent - 1)
+                                         : out + digits + 1;
+            }
+        }
+        // Not a run of nines: print the digits there are, one decade lower.
+        --digits;
+        --exponent;
+    } else if (carry) {
+        ++digits;
+        ++exponent;
+    }
+    if (digits == 1) {
+        WriteDigitsBackward(&n, out, nullptr);
+        out[1] = '.';
+        out[2] = '0';
+        end = out + 3;
+    } else {
+        WriteDigitsBackward(&n, out + digits, out + 1);
+        end = out + digits + 1;
+    }
+    return exponent != 0 ? WriteExponent(end, exponent) : end;
+}
+
+// Steps 6 to 13: the number at `out`; returns the position of its terminator.
+char* WriteNumber(char* out, long double v, int digits, bool integerMode) {
+    if (v == 0 || x87::IsNaN(v)) {
+        if (integerMode) {
+            *out++ = '0';
+        } else {
+            std::memcpy(out, "0.0", 3);
+            out += 3;
+        }
+        return out;
+    }
+    if (v < 0) {
+        *out++ = '-';
+        v = -v;
+    }
+    if (integerMode) return WriteInteger(out, v);
+
+    const long double log10Of2 = x87::Extended(kLog10Of2Exponent, kLog10Of2Significand);
+    long double estimate = x87::Fyl2x(v, log10Of2) + EstimateBias();
+    // The floor (the mode rounds down); infinity gives the lowest integer and fails the range.
+    std::int32_t exponent = x87::StoreInt32(estimate);
+
+    const long double halfDown = x87::Extended(kHalfDownExponent, kHalfDownSignificand);
+    std::uint64_t n;
+    bool carry;
+    for (;;) {
+        if (exponent < digits - 156 || exponent > digits + 142) return WriteFailure(out);
+        long double scaled = v * PowerOfTen(digits - 1 - exponent);
+        long double rounded = scaled + halfDown;
+        carry = rounded >= PowerOfTen(digits);
+        if (rounded >= x87::Extended(kTwo63Exponent, kTwo63Significand)) return WriteFailure(out);
+        n = static_cast<std::uint64_t>(x87::StoreInt64(rounded));
+        // An estimate one too high just below a power of ten leaves the fixed and small
+        // layouts a digit short; they have no rule for it, so scale again one decade lower.
+        bool leadingDigitLayout = exponent == 0 || exponent >= digits || exponent < -3;
+        if (leadingDigitLayout || carry || n >= kPowersOfTen[digits - 1]) break;
+        --exponent;
+    }
+
+    if (exponent >= 1 && exponent < digits) {  // fixed
+        int integerDigits = exponent + 1 + (carry ? 1 : 0);
+        int decimals = digits - 1 - exponent;
+        if (decimals == 0) {
+            WriteDigitsBackward(&n, out + integerDigits - 1, nullptr);
+            out += integerDigits;
+            *out++ = '.';
+            *out++ = '0';
+            return out;
+        }
+        char* point = out + integerDigits;
+        WriteDigitsBackward(&n, point + decimals, point);
+        return point + decimals + 1;
+    }
+    if (exponent < 0 && exponent >= -3) {  // small: a carry's '1' lands on the last zero
+        int zeros = -exponent - 1;
+        out[0] = '0';
+        out[1] = '.';
+        std::memset(out + 2, '0', static_cast<std::size_t>(zeros));
+        char* last = out + 1 + zeros + digits;
+        WriteDigitsBackward(&n, last, out + 1);
+        return last + 1;
+    }
+    return WriteLeadingDigitLayout(out, n, digits, exponent, carry);
+}
+
+}  // namespace
+
+char* WriteDigitsBackward(const std::uint64_t* value, char* last, const char* point) {
+    std::uint64_t v = *value;
+    char* p = last;
+    auto put = [&](std::uint32_t digit) {
+        if (p == point) *p-- = '.';
+        *p-- = static_cast<char>('0' + digit);
+    };
+    // Quotient by ten: bits 67 and up of v * 0xCCCCCCCCCCCCCCCD, from four 32x32 products.
+    while (v >> 32) {
+        constexpr std::uint64_t kLow = 0xCCCCCCCDu, kHigh = 0xCCCCCCCCu;
+        std::uint64_t vLow = static_cast<std::uint32_t>(v), vHigh = v >> 32;
+        std::uint64_t lowLow = vLow * kLow, lowHigh = vLow * kHigh;
+        std::uint64_t highLow = vHigh * kLow, highHigh = vHigh * kHigh;
+        std::uint64_t middle = (lowLow >> 32) + static_cast<std::uint32_t>(lowHigh) +
+                               static_cast<std::uint32_t>(highLow);
+        std::uint64_t upper = highHigh + (lowHigh >> 32) + (highLow >> 32) + (middle >> 32);
+        std::uint64_t quotient = upper >> 3;
+        put(static_cast<std::uint32_t>(v - quotient * 10));
+        v = quotient;
+    }
+    // Quotient by ten: bits 35 and up of w * 0xCCCCCCCD.
+    std::uint32_t w = static_cast<std::uint32_t>(v);
+    do {
+        std::uint32_t quotient = static_cast<std::uint32_t>((std::uint64_t{w} * 0xCCCCCCCDu) >> 35);
+        put(w - quotient * 10);
+        w = quotient;
+    } while (w != 0);
+    return p;
+}
+
+char* FormatNumber(Word format, Word descriptor) {
+    char* const start = RingPosition();
+    const bool wide = (descriptor & kNumberWide) != 0;
+    // The narrow text (and its widened form) must stay inside the ring.
+    const std::ptrdiff_t room = (ScratchRing + kScratchRingSize - start) / (wide ? 2 : 1) - 1;
+    const char* const limit = start + room;
+
+    FormatText spec;
+    const char* text = nullptr;
+    if (format == kFormatInteger) {
+        spec.integerMode = true;
+    } else if (format == kFormatLastTemp) {
+        text = SelectTempSlot(0)->text;
+    } else if (format != kFormatNone) {
+        text = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(format));
+    }
+
+    char* out = start;
+    if (text != nullptr) {
+        const char* stop = CopyEscaped(out, text, '%', limit - kNumberRoom);
+        if (*stop == '%')
+            ReadSpecifier(stop, spec);
+        else
+            spec.suffix = stop;  // no '%': the whole text is the prefix
+    }
+
+    EnsurePowerTable();
+    const std::uint16_t savedMode = x87::ControlWord();
+    x87::SetControlWord(static_cast<std::uint16_t>((savedMode & ~x87::kRoundingField) |
+                                                   x87::kExtendedRoundDown));
+
+    out = WriteNumber(out, Evaluate(descriptor), spec.digits, spec.integerMode);
+    if (spec.suffix != nullptr) CopyEscaped(out, spec.suffix, '\0', limit);
+    *out = '\0';
+
+    char* end = out;
+    if (wide) {
+        auto* units = reinterpret_cast<char16_t*>(start);
+        std::ptrdiff_t count = out - start;
+        for (std::ptrdiff_t i = count; i >= 0; --i)
+            units[i] = static_cast<unsigned char>(start[i]);
+        end = start + 2 * count;
+    }
+    RecordTemp(end);
+    x87::SetControlWord(savedMode);
+    return start;
+}
+
+}  // namespace tarnfold

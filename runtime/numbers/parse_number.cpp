@@ -1,0 +1,260 @@
+// ParseNumber: decimal with point and exponent, hexadecimal ('$', "0x", 'h'), binary ('b', 'y').
+#include "parse_number.h"
+
+#include <emmintrin.h>
+
+#include <cstring>
+
+#include "power_table.h"
+#include "value_stack.h"
+#include "x87.h"
+
+namespace tarnfold {
+
+namespace {
+
+using Byte = unsigned char;
+
+// Decimal scales applied; beyond them the digits' value stands unscaled.
+constexpr int kLowestScale = -143;
+constexpr int kHighestScale = 141;
+constexpr int kHexDigitLimit = 17;
+constexpr int kSuffixSearchWidth = 16;  // characters searched for an 'h' after the start
+constexpr int kParenSearchWidth = 32;   // characters searched for ')' after the '('
+constexpr int kExactDigits32 = 9;       // digits that always fit 32 bits
+constexpr int kExactDigits64 = 19;      // digits that always fit 64 bits
+
+bool IsDigit(Byte c) { return static_cast<Byte>(c - '0') < 10; }
+bool IsHexDigit(Byte c) { return IsDigit(c) || static_cast<Byte>((c | 0x20) - 'a') < 6; }
+bool IsBlank(Byte c) { return c <= 0x20; }
+
+// The first 'h' among the 16 characters after `start`, when it comes before the terminator;
+// null otherwise. One or two aligned 16-byte compares: an aligned block that holds a byte
+// of the text lies in the text's page, and the second block is read only when the first
+// held no terminator, so no load can fault. The loads may cover bytes outside the text
+// object, hence no address instrumentation here.
+__attribute__((no_sanitize_address)) const Byte* FindHexSuffix(const Byte* start) {
+    if (*start == '\0') return nullptr;
+    const Byte* from = start + 1;
+    const auto address = reinterpret_cast<std::uintptr_t>(from);
+    const auto* block = reinterpret_cast<const __m128i*>(address & ~std::uintptr_t{15});
+    const unsigned offset = address & 15;
+    const __m128i h = _mm_set1_epi8('h');
+    const __m128i zero = _mm_setzero_si128();
+    auto stops = [&](const __m128i* at) {
+        __m128i bytes = _mm_load_si128(at);
+        return static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, h), _mm_cmpeq_epi8(bytes, zero))));
+    };
+    unsigned mask = stops(block) >> offset;
+    if (mask == 0 && offset != 0) mask = stops(block + 1) << (16 - offset);
+    mask &= (1u << kSuffixSearchWidth) - 1;
+    if (mask == 0) return nullptr;
+    const Byte* found = from + __builtin_ctz(mask);
+    return *found == 'h' ? found : nullptr;
+}
+
+struct Parsed {
+    long double value;
+    std::int32_t count;
+    bool negative;
+};
+
+class Parser {
+public:
+    explicit Parser(const Byte* text) : text_(text) {}
+
+    Parsed Run();
+
+private:
+    Parsed Hexadecimal(const Byte* digits, bool prefixed);
+    Parsed Binary(const Byte* start);
+    Parsed Decimal(const Byte* start, bool zerosSkipped);
+    std::int32_t Through(const Byte* p) const { return static_cast<std::int32_t>(p - text_ + 1); }
+    // The '(' rules of hexadecimal and binary numbers: the count from the ')' and the sign
+    // from the character after the '('.
+    void ApplyParenthesis(Parsed& parsed, std::int32_t bias) const;
+
+    const Byte* text_;
+    const Byte* lead_ = nullptr;  // the lead character, or null when none was skipped
+};
+
+Parsed Parser::Run() {
+    const Byte* p = text_;
+    while (*p != '\0' && *p < '-') ++p;
+    if (*p == '\0') return {0, 0, false};  // empty, or blanks and punctuation only
+    if (p > text_) lead_ = p - 1;
+
+    if (lead_ != nullptr && *lead_ == '$') {
+        lead_ = lead_ > text_ ? lead_ - 1 : nullptr;
+        return Hexadecimal(p, true);
+    }
+    const Byte* start = p;
+    while (*start == '0') ++start;
+    const bool zerosSkipped = start > p;
+    if (*start == 'x') return Hexadecimal(start + 1, true);
+
+    if ((lead_ != nullptr && *lead_ == '"' && !zerosSkipped) || *start == '{')
+        return {x87::Indefinite(), kParseNotANumber, false};
+
+    if (*start == 'h') return Hexadecimal(start, false);
+    const Byte* suffix = FindHexSuffix(start);
+    if (suffix != nullptr && IsHexDigit(suffix[-1])) return Hexadecimal(start, false);
+    return Decimal(start, zerosSkipped);
+}
+
+Parsed Parser::Hexadecimal(const Byte* digits, bool prefixed) {
+    const Byte* p = digits;
+    const bool negative = *p == '-';
+    if (negative) ++p;
+    std::uint64_t accumulator = 0;
+    int taken = 0;
+    for (; taken < kHexDigitLimit && *p >= '0' && *p != 'h' && *p != 'H'; ++p, ++taken) {
+        int c = *p | 0x20;
+        int digit = c - 0x57;
+        if (digit < 0) digit = c - 0x30;
+        accumulator = (accumulator << 4) + static_cast<std::uint64_t>(digit);
+    }
+    if (taken == 0 && !(digits > text_ && digits[-1] == '0')) return {0, kParseNotANumber, false};
+    Parsed parsed{static_cast<long double>(static_cast<std::int64_t>(accumulator)),
+                  -(Through(p) - (prefixed ? 1 : 0)), negative};
+    ApplyParenthesis(parsed, 0);
+    return parsed;
+}
+
+Parsed Parser::Binary(const Byte* start) {
+    const Byte* p = start;
+    const bool negative = *p == '-';
+    if (negative) ++p;
+    std::uint32_t accumulator = 0;
+    for (; *p == '0' || *p == '1'; ++p) accumulator = (accumulator << 1) + (*p & 1u);
+    Parsed parsed{static_cast<long double>(static_cast<std::int32_t>(accumulator)),
+                  -(kParseBinaryBias + Through(p)), negative};
+    ApplyParenthesis(parsed, kParseBinaryBias);
+    return parsed;
+}
+
+void Parser::ApplyParenthesis(Parsed& parsed, std::int32_t bias) const {
+    if (lead_ == nullptr || *lead_ != '(') return;
+    parsed.negative = lead_[1] == '-';
+    for (int offset = 1; offset <= kParenSearchWidth && lead_[offset] != '\0'; ++offset) {
+        if (lead_[offset] == ')') {
+            parsed.count = -(bias + offset + (parsed.negative ? 1 : 0));
+            return;
+        }
+    }
+}
+
+Parsed Parser::Decimal(const Byte* start, bool zerosSkipped) {
+    const Byte* p = start;
+    const bool negative = *p == '-';
+    if (negative) ++p;
+    // The first digits in 32 bits, up to 19 in 64 bits (exact), the rest rounding down.
+    std::uint32_t value32 = 0;
+    std::uint64_t value64 = 0;
+    long double valueExtended = 0;
+    int digits = 0;
+    const Byte* point = nullptr;
+    for (;; ++p) {
+        Byte c = *p;
+        if (IsDigit(c)) {
+            unsigned digit = c - '0';
+            if (digits < kExactDigits32) {
+                value32 = value32 * 10 + digit;
+            } else if (digits < kExactDigits64) {
+                if (digits == kExactDigits32) value64 = value32;
+                value64 = value64 * 10 + digit;
+            } else {
+                if (digits == kExactDigits64) valueExtended = static_cast<long double>(value64);
+                valueExtended = valueExtended * 10;
+                valueExtended = valueExtended + static_cast<long double>(digit);
+            }
+            ++digits;
+        } else if (c == '.') {
+            point = p;
+        } else {
+            break;
+        }
+    }
+    const Byte* end = p;
+    const Byte c = *end;
+    if ((c == 'h' || c == 'H') && end > text_ && IsDigit(end[-1])) return Hexadecimal(start, false);
+    if (c == 'b' || c == 'B' || c == 'y' || c == 'Y') return Binary(start);
+
+    long double value = digits <= kExactDigits32   ? static_cast<long double>(value32)
+                        : digits <= kExactDigits64 ? static_cast<long double>(value64)
+                                                   : valueExtended;
+    // An exponent needs a digit after the 'e' and its optional sign; otherwise the number
+    // ends at the 'e'. At most three exponent digits are read.
+    int exponent = 0;
+    const Byte* lastExponentDigit = nullptr;
+    if ((c == 'e' || c == 'E') && end != start) {
+        const Byte* e = end + 1;
+        bool exponentNegative = *e == '-';
+        if (*e == '+' || *e == '-') ++e;
+        if (IsDigit(*e)) {
+            exponent = *e - '0';
+            for (int i = 1; i < 3 && IsDigit(e[1]); ++i) exponent = exponent * 10 + (*++e - '0');
+            if (exponentNegative) exponent = -exponent;
+            lastExponentDigit = e;
+        }
+    }
+    const int fraction = point != nullptr ? static_cast<int>(end - point - 1) : 0;
+    const int scale = exponent - fraction;
+    if (scale != 0 && scale >= kLowestScale && scale <= kHighestScale) value = value * PowerOfTen(scale);
+
+    const bool parenthesized = lead_ != nullptr && *lead_ == '(';
+    std::int32_t count;
+    if (lastExponentDigit != nullptr)
+        count = Through(lastExponentDigit) + (parenthesized ? 1 : 0);
+    else if (IsBlank(c))
+        count = static_cast<std::int32_t>(end - text_);
+    else if (parenthesized && c == ')')
+        count = Through(end);
+    else
+        count = zerosSkipped ? static_cast<std::int32_t>(start - text_) : 0;
+    return {value, count, negative};
+}
+
+void Store(void* destination, long double value) {
+    if (destination == nullptr) {
+        PushValue(value);
+        return;
+    }
+    std::int32_t sizeCode;
+    std::memcpy(&sizeCode, destination, sizeof sizeCode);
+    switch (sizeCode) {
+        case kSizeFloat32: {
+            float stored = static_cast<float>(value);
+            std::memcpy(destination, &stored, sizeof stored);
+            break;
+        }
+        case kSizeFloat64: {
+            double stored = static_cast<double>(value);
+            std::memcpy(destination, &stored, sizeof stored);
+            break;
+        }
+        case kSizeInt32: {
+            std::int32_t stored = x87::StoreInt32(value);
+            std::memcpy(destination, &stored, sizeof stored);
+            break;
+        }
+        default:
+            x87::StoreExtended(destination, value);
+            break;
+    }
+}
+
+}  // namespace
+
+std::int32_t ParseNumber(Word source, void* destination) {
+    EnsurePowerTable();
+    const char* text = source == kLastTemp ? SelectTempSlot(0)->text
+                                           : reinterpret_cast<const char*>(static_cast<std::uintptr_t>(source));
+    if (text == nullptr) text = EmptyString;
+    Parsed parsed = Parser(reinterpret_cast<const Byte*>(text)).Run();
+    Store(destination, parsed.negative ? -parsed.value : parsed.value);
+    return parsed.count;
+}
+
+}  // namespace tarnfold

@@ -1,0 +1,38 @@
+// The power-of-ten table: 10^-143 .. 10^155 as 80-bit extended values, built on first use.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+namespace tarnfold {
+
+inline constexpr int kPowerTableLowest = -143;
+inline constexpr int kPowerTableHighest = 155;
+inline constexpr int kPowerTableEntries = kPowerTableHighest - kPowerTableLowest + 1;  // 299
+
+// Zero until BuildPowerTable runs; PowerTable[n - kPowerTableLowest] holds 10^n.
+extern long double PowerTable[kPowerTableEntries];
+
+// T(n): the entry for 10^n, kPowerTableLowest <= n <= kPowerTableHighest.
+inline long double PowerOfTen(int n) { return PowerTable[n - kPowerTableLowest]; }
+
+// Built once the low 32 significand bits of T(155) are non-zero.
+inline bool PowerTableBuilt() {
+    std::uint32_t low;
+    std::memcpy(&low, &PowerTable[kPowerTableHighest - kPowerTableLowest], sizeof low);
+    return low != 0;
+}
+
+// Resets the x87 unit and leaves its control word at 0x077F (64-bit significand, rounding
+// toward negative infinity, exceptions masked) for the rest of the process, then fills all
+// 299 entries by multiplying by ten from 10^-144, raising the entries that the stored
+// correction stream names by one unit in the last place. Calling it again rebuilds the same
+// table; it cannot fail.
+void BuildPowerTable();
+
+// Builds the table on the first number operation.
+inline void EnsurePowerTable() {
+    if (!PowerTableBuilt()) BuildPowerTable();
+}
+
+}  // namespace tarnfold
