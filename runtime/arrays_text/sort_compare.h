@@ -5,6 +5,10 @@
 // signed values).
 #pragma once
 
+#include <cstddef>
+
+#include "../core/storage.h"
+
 namespace tarnfold {
 
 // Compares two zero-terminated texts as the Windows C runtime's case-insensitive compare
@@ -12,5 +16,10 @@ namespace tarnfold {
 // values, and a text that is a prefix of the other sorts first. A null text compares as
 // the empty text. Returns < 0, 0 or > 0. Reads each text only up to its terminator.
 int CompareTextNoCase(const char* a, const char* b);
+
+// Sorts `count` element records in place with the C library's qsort, ordered by
+// CompareTextNoCase of their texts (descending: the reverse). Lengths move with their
+// records; equal texts end in any order. Not re-entrant: one sort at a time.
+void SortRecords(ElementRecord* records, std::size_t count, bool descending);
 
 }  // namespace tarnfold

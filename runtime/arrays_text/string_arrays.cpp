@@ -1,7 +1,6 @@
 // String arrays: the ArrayTable and the operations on its arrays.
 #include "string_arrays.h"
 
-#include <cstdlib>
 #include <cstring>
 
 #include "../errors_console/fatal_error.h"
@@ -43,16 +42,6 @@ StringArray* ResizeArray(StringArray* array, std::size_t size) {
     void* block = heap != nullptr ? HeapReAlloc(heap, 0, array, size) : nullptr;
     if (block == nullptr) FatalError(kErrorHeapAlloc);
     return static_cast<StringArray*>(block);
-}
-
-int CompareAscending(const void* a, const void* b) {
-    return CompareTextNoCase(static_cast<const ElementRecord*>(a)->text,
-                             static_cast<const ElementRecord*>(b)->text);
-}
-
-int CompareDescending(const void* a, const void* b) {
-    return CompareTextNoCase(static_cast<const ElementRecord*>(b)->text,
-                             static_cast<const ElementRecord*>(a)->text);
 }
 
 }  // namespace
@@ -162,8 +151,7 @@ void SortArray(std::int32_t number, std::int32_t count) {
     StringArray* array = ArrayTable[which];
     if (!IsLive(array)) return;
     const std::int32_t n = count == kSortAll || count > array->count ? array->count : count;
-    std::qsort(array->Element(0), static_cast<std::size_t>(n), sizeof(ElementRecord),
-               descending ? CompareDescending : CompareAscending);
+    SortRecords(array->Element(0), static_cast<std::size_t>(n), descending);
 }
 
 }  // namespace tarnfold

@@ -1,0 +1,143 @@
+// Sorting string arrays: the case-folding order, the ranges sorted, and the faults guarded.
+#include <climits>
+#include <string>
+
+#include "array_fixture.h"
+#include "arrays_text/sort_compare.h"
+#include "support/fatal_echo.h"
+
+#ifndef _WIN32
+#include <strings.h>
+#endif
+
+namespace tarnfold {
+namespace {
+
+using testing_support::ArrayOf;
+using testing_support::TextsOf;
+using ::testing::ElementsAre;
+
+using SortArrayTest = testing_support::StringArrayTest;
+
+int Sign(int value) { return (value > 0) - (value < 0); }
+
+// --- CompareTextNoCase ---
+
+TEST(CompareTextNoCaseTest, FoldsOnlyAsciiCapitals) {
+    EXPECT_EQ(CompareTextNoCase("HeLLo", "hello"), 0);
+    EXPECT_LT(CompareTextNoCase("_x", "A"), 0);   // '_' (0x5F) below the folded 'a' (0x61)
+    EXPECT_LT(CompareTextNoCase("A", "b"), 0);
+    EXPECT_LT(CompareTextNoCase("[", "a"), 0);    // '[' lies between 'Z' and 'a'
+    EXPECT_GT(CompareTextNoCase("{", "Z"), 0);    // 'Z' folds to 'z', below '{'
+    EXPECT_NE(CompareTextNoCase("\xC0", "\xE0"), 0);  // no folding above 0x7F
+}
+
+TEST(CompareTextNoCaseTest, HighBytesCompareUnsigned) {
+    EXPECT_GT(CompareTextNoCase("\x80", "z"), 0);
+    EXPECT_GT(CompareTextNoCase("\xFF", "\x7F"), 0);
+    EXPECT_LT(CompareTextNoCase("a\x7F", "A\x80"), 0);
+}
+
+TEST(CompareTextNoCaseTest, APrefixSortsFirst) {
+    EXPECT_LT(CompareTextNoCase("ab", "ABC"), 0);
+    EXPECT_GT(CompareTextNoCase("ABC", "ab"), 0);
+    EXPECT_LT(CompareTextNoCase("", "\x01"), 0);
+}
+
+TEST(CompareTextNoCaseTest, NullComparesAsTheEmptyText) {
+    EXPECT_EQ(CompareTextNoCase(nullptr, ""), 0);
+    EXPECT_EQ(CompareTextNoCase(nullptr, nullptr), 0);
+    EXPECT_LT(CompareTextNoCase(nullptr, "a"), 0);
+    EXPECT_GT(CompareTextNoCase("a", nullptr), 0);
+}
+
+#ifndef _WIN32
+// The C library's comparison in the "C" locale folds the same way and compares unsigned;
+// it is an independent reference for every pair of two-byte texts. (Not on Windows under
+// Wine, whose library compares high bytes as signed.)
+TEST(CompareTextNoCaseTest, AgreesWithTheCLocaleComparisonOnAllBytePairs) {
+    for (int a = 1; a < 256; ++a)
+        for (int b = 1; b < 256; ++b) {
+            const char x[] = {static_cast<char>(a), 'm', '\0'};
+            const char y[] = {static_cast<char>(b), '\0'};
+            ASSERT_EQ(Sign(CompareTextNoCase(x, y)), Sign(strcasecmp(x, y))) << a << " " << b;
+            ASSERT_EQ(Sign(CompareTextNoCase(x, x + 1)), Sign(strcasecmp(x, x + 1))) << a;
+        }
+}
+#endif
+
+// --- SortArray ---
+
+TEST_F(SortArrayTest, AscendingPutsUnderscoreBeforeFoldedLetters) {
+    ArrayOf(1, {"b", "A", "_x"});
+    SortArray(1);
+    EXPECT_THAT(TextsOf(1), ElementsAre("_x", "A", "b"));
+}
+
+TEST_F(SortArrayTest, NegativeNumberSortsDescending) {
+    ArrayOf(5, {"delta", "Alpha", "charlie", "Bravo", "echo"});
+    SortArray(-5, kSortAll);
+    EXPECT_THAT(TextsOf(5), ElementsAre("echo", "delta", "charlie", "Bravo", "Alpha"));
+}
+
+TEST_F(SortArrayTest, CountSortsOnlyTheFirstElements) {
+    ArrayOf(5, {"c", "b", "a", "0", "Z"});
+    SortArray(5, 3);
+    EXPECT_THAT(TextsOf(5), ElementsAre("a", "b", "c", "0", "Z"));
+}
+
+TEST_F(SortArrayTest, HighBytesSortAfterAsciiAndPrefixesFirst) {
+    ArrayOf(2, {"\xE9t\xE9", "zebra", "ab", "ABC", "\x80", "a"});
+    SortArray(2);
+    EXPECT_THAT(TextsOf(2), ElementsAre("a", "ab", "ABC", "zebra", "\x80", "\xE9t\xE9"));
+}
+
+TEST_F(SortArrayTest, LengthsMoveWithTheirRecords) {
+    StringArray* array = ArrayOf(2, {"b", "a"});
+    array->Element(0)->length = -1;  // as if borrowed
+    SortArray(2);
+    EXPECT_STREQ(array->Element(1)->text, "b");
+    EXPECT_EQ(array->Element(1)->length, -1);
+    EXPECT_EQ(array->Element(0)->length, 1);
+    array->Element(1)->length = 1;
+}
+
+TEST_F(SortArrayTest, NullTextsSortAsTheEmptyText) {
+    StringArray* array = ArrayOf(3, {"b", "a"});
+    AccessElement(3, 1, 1);
+    InsertDeleteElements(kInsertElement);  // a never-assigned element: null text
+    SortArray(3);
+    array = ArrayTable[3];  // the insert may have moved the block
+    EXPECT_EQ(array->Element(0)->text, nullptr);
+    EXPECT_THAT(TextsOf(3), ElementsAre("<empty>", "a", "b"));
+    SortArray(-3);
+    EXPECT_THAT(TextsOf(3), ElementsAre("b", "a", "<empty>"));
+}
+
+TEST_F(SortArrayTest, CountBeyondTheElementsSortsThemAll) {
+    ArrayOf(4, {"c", "b", "a"});
+    SortArray(4, 1000);
+    EXPECT_THAT(TextsOf(4), ElementsAre("a", "b", "c"));
+}
+
+TEST_F(SortArrayTest, NeverCreatedOrErasedArraysAreLeftAlone) {
+    SortArray(6);
+    SortArray(-6, 5);
+    EXPECT_EQ(ArrayTable[6], nullptr);
+    CreateArray(7, 3);
+    EraseArray(7);
+    SortArray(7);
+    EXPECT_EQ(ArrayTable[7], kErasedArray);
+}
+
+TEST_F(SortArrayTest, RejectsNumbersOutsideTheTableAndNegativeCounts) {
+    ArrayOf(4, {"c", "b"});
+    ErrorLine = 88;
+    EXPECT_FATAL(SortArray(20), -6, "Line 88: Count too high");
+    EXPECT_FATAL(SortArray(-20), -6, "Line 88: Count too high");
+    EXPECT_FATAL(SortArray(INT_MIN), -6, "Line 88: Count too high");
+    EXPECT_FATAL(SortArray(4, -1), -6, "Line 88: Count too high");
+}
+
+}  // namespace
+}  // namespace tarnfold
