@@ -81,25 +81,15 @@ void Assign4Parts_malloc_memcpy(benchmark::State& state) {
 }
 BENCHMARK(Assign4Parts_malloc_memcpy)->Name("Assign4Parts/malloc_memcpy");
 
-// Printing: standard output goes to /dev/null for every peer.
-void RedirectStdoutToNull() {
-    static bool done = false;
-    if (!done) {
-        std::fflush(stdout);
-        if (std::freopen("/dev/null", "w", stdout) == nullptr) std::abort();
-        done = true;
-    }
-}
-
+// Printing: scripts/bench sends standard output to /dev/null (the results go to a file),
+// so every peer writes to the same device.
 void Print4Parts_tarnfold(benchmark::State& state) {
     using namespace tarnfold;
-    RedirectStdoutToNull();
     for (auto _ : state) StringBuilder(ToConsole(4), kParts[0], kParts[1], kParts[2], kParts[3]);
 }
 BENCHMARK(Print4Parts_tarnfold)->Name("Print4Parts/tarnfold");
 
 void Print4Parts_fwrite(benchmark::State& state) {
-    RedirectStdoutToNull();
     for (auto _ : state) {
         for (const char* part : kParts) std::fwrite(part, 1, std::strlen(part), stdout);
         std::fflush(stdout);  // unbuffered like a console write: one write per print
@@ -108,7 +98,6 @@ void Print4Parts_fwrite(benchmark::State& state) {
 BENCHMARK(Print4Parts_fwrite)->Name("Print4Parts/fwrite");
 
 void Print4Parts_std_cout(benchmark::State& state) {
-    RedirectStdoutToNull();
     for (auto _ : state) std::cout << kParts[0] << kParts[1] << kParts[2] << kParts[3] << std::flush;
 }
 BENCHMARK(Print4Parts_std_cout)->Name("Print4Parts/std_cout");

@@ -52,15 +52,23 @@ int WrapSlot(int index) {
     return index;
 }
 
+// Copies the parts left to right, expanding records. A variable's or element's new block
+// never overlaps a part (kMayOverlap false: plain memcpy). Output room in the ring lies
+// after every temporary, or at the ring's start after a wrap, so a part may begin inside
+// it only at or after the copy's write position: memmove is always right there.
+template <bool kMayOverlap>
 char* CopyParts(const Part* parts, int count, char* out) {
     for (int i = 0; i < count; ++i) {
         const Part& part = parts[i];
         if (part.record != nullptr) {
             out = ExpandRecord(*part.record, out);
-        } else {
-            std::memmove(out, part.text, part.length);
-            out += part.length;
+            continue;
         }
+        if constexpr (kMayOverlap)
+            std::memmove(out, part.text, part.length);
+        else
+            std::memcpy(out, part.text, part.length);
+        out += part.length;
     }
     return out;
 }
@@ -78,20 +86,17 @@ char* StringBuilderCore(Word request, const Word* args) {
     const int count = static_cast<int>(request & kBuildPartMask);
     const bool wide = (request & kBuildWide) != 0;
 
-    // The 0x7F parts take slots s-k+1 .. s from left to right.
-    int temporaries = 0;
-    for (int i = 0; i < count; ++i) temporaries += args[i] == kLastTemp;
-    int nextTemp = WrapSlot(TempSlotTable.current - temporaries + 1);
-
     // Length pass: each part measured once; the lengths are the per-call cache.
     Part parts[kMaxBuildParts];
     std::uint64_t total = 0;
+    int temporaries = 0;
     for (int i = 0; i < count; ++i) {
         Word token = args[i];
         if (token == kLastTemp) {
-            parts[i] = SlotPart(TempSlotTable.slot[nextTemp]);
-            nextTemp = WrapSlot(nextTemp + 1);
-        } else if (token >= kFirstPointerToken) {
+            ++temporaries;  // resolved below, once their number k is known
+            continue;
+        }
+        if (token >= kFirstPointerToken) {
             const char* text = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(token));
             parts[i] = {text, wide ? WideByteLength(text) : std::strlen(text), nullptr};
         } else if (token >= SlotToken(1) && token <= SlotToken(kTempSlotCount)) {
@@ -103,6 +108,16 @@ char* StringBuilderCore(Word request, const Word* args) {
         }
         total += parts[i].length;
     }
+    // The k 0x7F parts take slots s-k+1 .. s from left to right.
+    if (temporaries > 0) {
+        int slot = WrapSlot(TempSlotTable.current - temporaries + 1);
+        for (int i = 0; i < count; ++i) {
+            if (args[i] != kLastTemp) continue;
+            parts[i] = SlotPart(TempSlotTable.slot[slot]);
+            total += parts[i].length;
+            slot = WrapSlot(slot + 1);
+        }
+    }
     if (total > 0x7FFFFFFFu - kSpareBytes) FatalError(kErrorHeapAlloc);
     const std::size_t room = static_cast<std::size_t>(total) + kSpareBytes;
 
@@ -110,7 +125,7 @@ char* StringBuilderCore(Word request, const Word* args) {
         case Destination::Variable: {
             char* block = static_cast<char*>(AllocBlock(room, false));
             RegisterHeapString(block);
-            Terminate(CopyParts(parts, count, block));
+            Terminate(CopyParts<false>(parts, count, block));
             ReleaseHeapString(reinterpret_cast<const void*>(
                 static_cast<std::uintptr_t>(args[count])));
             return block;
@@ -120,7 +135,7 @@ char* StringBuilderCore(Word request, const Word* args) {
             bool fitsRing = static_cast<std::size_t>(ScratchRing + kRingUsableEnd - position) >= room;
             char* out = fitsRing ? RecordTemp(position + room).start
                                  : static_cast<char*>(AllocBlock(room, false));
-            Terminate(CopyParts(parts, count, out));
+            Terminate(CopyParts<true>(parts, count, out));
             WriteStdout(out);
             if (request & kBuildReadKey) ReadKey();
             if (!fitsRing) FreeBlock(out);

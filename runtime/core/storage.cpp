@@ -18,6 +18,8 @@ char EmptyString[4];
 namespace {
 
 char* ringPosition = nullptr;
+// Registry positions of the two most recent registrations: hints for the release search.
+int recentEntries[2] = {0, 0};
 
 constexpr int kFolderLimit = 260;
 char exeFolder[288];
@@ -164,6 +166,8 @@ void RegisterHeapString(const void* block) {
     int index = FirstFreeRegistryEntry();
     if (index >= TfHeapStrings) FatalError(kErrorTooManyStrings);
     HeapStringRegistry[index] = static_cast<Word>(reinterpret_cast<std::uintptr_t>(block));
+    recentEntries[1] = recentEntries[0];
+    recentEntries[0] = index;
 }
 
 void ReleaseHeapString(const void* block) {
@@ -174,6 +178,11 @@ void ReleaseHeapString(const void* block) {
     }
     Word wanted = static_cast<Word>(reinterpret_cast<std::uintptr_t>(block));
     if (wanted == 0) return;
+    // A variable's previous value is usually one of the last two strings registered (the
+    // builder registers the new value first). Checking those entries with plain loads also
+    // avoids a wide load over the entry that was just stored.
+    for (int recent : recentEntries)
+        if (HeapStringRegistry[recent] == wanted) return FreeRegistryEntry(recent);
     int index = FindRegistryEntry(wanted);
     if (index >= 0) FreeRegistryEntry(index);
 }
