@@ -1,0 +1,5 @@
+cmake_minimum_required(VERSION 3.25)
+project(consumer CXX)
+find_package(Tarnfold REQUIRED)
+add_executable(hello main.cpp)
+target_link_libraries(hello PRIVATE Tarnfold::tarnfold)
