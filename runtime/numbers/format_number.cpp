@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "exponent_estimate.h"
 #include "power_table.h"
 #include "value_stack.h"
 #include "x87.h"
@@ -13,17 +14,11 @@ Word OperandList[kOperandSlots];
 
 namespace {
 
-// log10(2) rounded down to a 64-bit significand: the multiplier for fyl2x.
-constexpr std::uint16_t kLog10Of2Exponent = 0x3FFD;
-constexpr std::uint64_t kLog10Of2Significand = 0x9A209A84FBCFF798ull;
-// Added to the logarithm before the floor (1.999999936531045e-19 as a 32-bit float).
-constexpr std::uint32_t kEstimateBiasBits = 0x206C1E4A;
-// 0.5 - 2^-65: an exact half rounds toward zero.
-constexpr std::uint16_t kHalfDownExponent = 0x3FFD;
-constexpr std::uint64_t kHalfDownSignificand = ~std::uint64_t{0};
+// 0.5 - 2^-65 (exponent field 0x3FFD, all 64 significand bits set): an exact half rounds
+// toward zero. Hexadecimal literals are exact, so no rounding mode can change them.
+constexpr long double kHalfDown = 0xFFFFFFFFFFFFFFFFp-65L;
 // 2^63: the first value a signed 64-bit integer cannot hold.
-constexpr std::uint16_t kTwo63Exponent = 0x403E;
-constexpr std::uint64_t kTwo63Significand = 0x8000000000000000ull;
+constexpr long double kTwo63 = 0x1p63L;
 
 // Room kept after the prefix for the number itself: sign, "0.", two zeros, 20 digits, a
 // point, ".0" and "e+100" fit with space to spare.
@@ -35,12 +30,6 @@ constexpr std::uint64_t kPowersOfTen[] = {
     100000000000000ull, 1000000000000000ull, 10000000000000000ull, 100000000000000000ull,
     1000000000000000000ull, 10000000000000000000ull,
 };
-
-float EstimateBias() {
-    float bias;
-    std::memcpy(&bias, &kEstimateBiasBits, sizeof bias);
-    return bias;
-}
 
 // Copies text up to `stop` or the terminator, writing "\t" as TAB and "\n" as CR LF, and
 // never past `limit`. Returns the source position of the character that ended the copy.
@@ -117,6 +106,16 @@ long double ReadOperand(Word type, Word slot) {
 // Step through the descriptor's groups on a copy of the value stack; the top is the value.
 // Missing operands behave like an x87 stack underflow: the result is not a number.
 long double Evaluate(Word descriptor) {
+    // One group that only pushes, on an empty stack: the operand is the value.
+    const Word groups0 = descriptor & kNumberGroupsMask;
+    if (groups0 < (1u << kNumberGroupBits) && (groups0 & 7) == kNumberOpNone && ValueStack.depth == 0) {
+        const Word type = groups0 >> 3;
+        if (type != kOperandNegate && type != 5 && type != 7) {
+            long double value = ReadOperand(type, OperandList[0]);
+            OperandList[0] = 0;
+            return value;
+        }
+    }
     long double stack[kValueStackDepth + kNumberGroupCount];
     int depth = ValueStack.depth;
     for (int i = 0; i < depth; ++i) stack[i] = ValueStack.value[i];
@@ -172,7 +171,7 @@ char* WriteExponent(char* out, int exponent) {
 }
 
 char* WriteInteger(char* out, long double magnitude) {
-    if (magnitude >= x87::Extended(kTwo63Exponent, kTwo63Significand)) return WriteFailure(out);
+    if (magnitude >= kTwo63) return WriteFailure(out);
     // The mode rounds down, which for a non-negative value truncates toward zero.
     std::uint64_t n = static_cast<std::uint64_t>(x87::StoreInt64(magnitude));
     char digits[24];
@@ -234,20 +233,17 @@ char* WriteNumber(char* out, long double v, int digits, bool integerMode) {
     }
     if (integerMode) return WriteInteger(out, v);
 
-    const long double log10Of2 = x87::Extended(kLog10Of2Exponent, kLog10Of2Significand);
-    long double estimate = x87::Fyl2x(v, log10Of2) + EstimateBias();
-    // The floor (the mode rounds down); infinity gives the lowest integer and fails the range.
-    std::int32_t exponent = x87::StoreInt32(estimate);
+    // Infinity gives the lowest integer and fails the range check.
+    std::int32_t exponent = DecimalExponentEstimate(v);
 
-    const long double halfDown = x87::Extended(kHalfDownExponent, kHalfDownSignificand);
     std::uint64_t n;
     bool carry;
     for (;;) {
         if (exponent < digits - 156 || exponent > digits + 142) return WriteFailure(out);
         long double scaled = v * PowerOfTen(digits - 1 - exponent);
-        long double rounded = scaled + halfDown;
+        long double rounded = scaled + kHalfDown;
         carry = rounded >= PowerOfTen(digits);
-        if (rounded >= x87::Extended(kTwo63Exponent, kTwo63Significand)) return WriteFailure(out);
+        if (rounded >= kTwo63) return WriteFailure(out);
         n = static_cast<std::uint64_t>(x87::StoreInt64(rounded));
         // An estimate one too high just below a power of ten leaves the fixed and small
         // layouts a digit short; they have no rule for it, so scale again one decade lower.
@@ -342,8 +338,8 @@ char* FormatNumber(Word format, Word descriptor) {
 
     EnsurePowerTable();
     const std::uint16_t savedMode = x87::ControlWord();
-    x87::SetControlWord(static_cast<std::uint16_t>((savedMode & ~x87::kRoundingField) |
-                                                   x87::kExtendedRoundDown));
+    const auto mode = static_cast<std::uint16_t>((savedMode & ~x87::kRoundingField) | x87::kExtendedRoundDown);
+    if (mode != savedMode) x87::SetControlWord(mode);
 
     out = WriteNumber(out, Evaluate(descriptor), spec.digits, spec.integerMode);
     if (spec.suffix != nullptr) CopyEscaped(out, spec.suffix, '\0', limit);
@@ -358,7 +354,7 @@ char* FormatNumber(Word format, Word descriptor) {
         end = start + 2 * count;
     }
     RecordTemp(end);
-    x87::SetControlWord(savedMode);
+    if (mode != savedMode) x87::SetControlWord(savedMode);
     return start;
 }
 

@@ -41,13 +41,16 @@ __attribute__((no_sanitize_address)) const Byte* FindHexSuffix(const Byte* start
     const unsigned offset = address & 15;
     const __m128i h = _mm_set1_epi8('h');
     const __m128i zero = _mm_setzero_si128();
-    auto stops = [&](const __m128i* at) {
-        __m128i bytes = _mm_load_si128(at);
-        return static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, h), _mm_cmpeq_epi8(bytes, zero))));
-    };
-    unsigned mask = stops(block) >> offset;
-    if (mask == 0 && offset != 0) mask = stops(block + 1) << (16 - offset);
+    __m128i bytes = _mm_load_si128(block);
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(
+                        _mm_or_si128(_mm_cmpeq_epi8(bytes, h), _mm_cmpeq_epi8(bytes, zero)))) >>
+                    offset;
+    if (mask == 0 && offset != 0) {
+        bytes = _mm_load_si128(block + 1);
+        mask = static_cast<unsigned>(_mm_movemask_epi8(
+                   _mm_or_si128(_mm_cmpeq_epi8(bytes, h), _mm_cmpeq_epi8(bytes, zero))))
+               << (16 - offset);
+    }
     mask &= (1u << kSuffixSearchWidth) - 1;
     if (mask == 0) return nullptr;
     const Byte* found = from + __builtin_ctz(mask);

@@ -1,0 +1,184 @@
+// Number formatting and parsing beside snprintf, fmt, std::to_chars, strtod,
+// std::from_chars and fast_float, each on the same 1,024 values per iteration.
+#include <benchmark/benchmark.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "fast_float/fast_float.h"
+#include "tarnfold.h"
+
+#ifdef TARNFOLD_BENCH_HAS_FMT
+#include <fmt/format.h>
+#endif
+
+namespace {
+
+constexpr int kValueCount = 1024;
+
+// Seven significant digits of float64 values spread over 1e-20 to 1e20, either sign.
+const std::vector<double>& FormatValues() {
+    static const std::vector<double> values = [] {
+        std::mt19937 random(20240611);
+        std::uniform_real_distribution<double> mantissa(1.0, 10.0);
+        std::uniform_int_distribution<int> exponent(-20, 19);
+        std::vector<double> result;
+        for (int i = 0; i < kValueCount; ++i) {
+            double value = mantissa(random) * std::pow(10.0, exponent(random));
+            result.push_back(i % 4 == 3 ? -value : value);
+        }
+        return result;
+    }();
+    return values;
+}
+
+// Texts with 1 to 9 significant digits, a point somewhere or none, and half of them with
+// an exponent from e-20 to e+20.
+
+const std::vector<std::string>& ParseInputs() {
+    static const std::vector<std::string> texts = [] {
+        std::mt19937 random(20240612);
+        std::uniform_int_distribution<int> digitCount(1, 9);
+        std::uniform_int_distribution<int> digit(0, 9);
+        std::uniform_int_distribution<int> exponent(-20, 20);
+        std::vector<std::string> result;
+        for (int i = 0; i < kValueCount; ++i) {
+            std::string text = i % 5 == 4 ? "-" : "";
+            int digits = digitCount(random);
+            int point = std::uniform_int_distribution<int>(0, digits)(random);
+            for (int d = 0; d < digits; ++d) {
+                if (d == point && d != 0) text += '.';
+                text += static_cast<char>('0' + (d == 0 ? 1 + digit(random) % 9 : digit(random)));
+            }
+            if (i % 2 == 0) text += "e" + std::to_string(exponent(random));
+            result.push_back(text);
+        }
+        return result;
+    }();
+    return texts;
+}
+
+void Format7_tarnfold(benchmark::State& state) {
+    using namespace tarnfold;
+    const auto& values = FormatValues();
+    constexpr Word descriptor = NumberGroup(0, kOperandFloat64);
+    for (auto _ : state) {
+        for (const double& value : values) {
+            OperandList[0] = OperandAddress(&value);
+            benchmark::DoNotOptimize(FormatNumber(kFormatNone, descriptor));
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kValueCount);
+}
+BENCHMARK(Format7_tarnfold)->Name("Format7/tarnfold");
+
+void Format7_snprintf(benchmark::State& state) {
+    const auto& values = FormatValues();
+    for (auto _ : state) {
+        for (double value : values) {
+            char buffer[32];
+            benchmark::DoNotOptimize(std::snprintf(buffer, sizeof buffer, "%.7g", value));
+            benchmark::DoNotOptimize(buffer);
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kValueCount);
+}
+BENCHMARK(Format7_snprintf)->Name("Format7/snprintf");
+
+#ifdef TARNFOLD_BENCH_HAS_FMT
+void Format7_fmt(benchmark::State& state) {
+    const auto& values = FormatValues();
+    for (auto _ : state) {
+        for (double value : values) {
+            char buffer[32];
+            char* end = fmt::format_to(buffer, "{:.7g}", value);
+            benchmark::DoNotOptimize(end);
+            benchmark::DoNotOptimize(buffer);
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kValueCount);
+}
+BENCHMARK(Format7_fmt)->Name("Format7/fmt");
+#endif
+
+void Format7_to_chars(benchmark::State& state) {
+    const auto& values = FormatValues();
+    for (auto _ : state) {
+        for (double value : values) {
+            char buffer[32];
+            auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 7);
+            benchmark::DoNotOptimize(result.ptr);
+            benchmark::DoNotOptimize(buffer);
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kValueCount);
+}
+BENCHMARK(Format7_to_chars)->Name("Format7/to_chars");
+
+void Parse_tarnfold(benchmark::State& state) {
+    using namespace tarnfold;
+    const auto& texts = ParseInputs();
+    union {
+        double value;
+        std::int32_t sizeCode;
+    } destination;
+    for (auto _ : state) {
+        for (const std::string& text : texts) {
+            destination.sizeCode = kSizeFloat64;
+            benchmark::DoNotOptimize(ParseNumber(text.c_str(), &destination));
+            benchmark::DoNotOptimize(destination.value);
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kValueCount);
+}
+BENCHMARK(Parse_tarnfold)->Name("Parse/tarnfold");
+
+void Parse_strtod(benchmark::State& state) {
+    const auto& texts = ParseInputs();
+    for (auto _ : state) {
+        for (const std::string& text : texts) {
+            char* end;
+            double value = std::strtod(text.c_str(), &end);
+            benchmark::DoNotOptimize(value);
+            benchmark::DoNotOptimize(end);
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kValueCount);
+}
+BENCHMARK(Parse_strtod)->Name("Parse/strtod");
+
+void Parse_from_chars(benchmark::State& state) {
+    const auto& texts = ParseInputs();
+    for (auto _ : state) {
+        for (const std::string& text : texts) {
+            double value;
+            auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+            benchmark::DoNotOptimize(value);
+            benchmark::DoNotOptimize(result.ptr);
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kValueCount);
+}
+BENCHMARK(Parse_from_chars)->Name("Parse/from_chars");
+
+void Parse_fast_float(benchmark::State& state) {
+    const auto& texts = ParseInputs();
+    for (auto _ : state) {
+        for (const std::string& text : texts) {
+            double value;
+            auto result = fast_float::from_chars(text.data(), text.data() + text.size(), value);
+            benchmark::DoNotOptimize(value);
+            benchmark::DoNotOptimize(result.ptr);
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kValueCount);
+}
+BENCHMARK(Parse_fast_float)->Name("Parse/fast_float");
+
+}  // namespace
