@@ -195,6 +195,10 @@ TEST(ParseNumber, StoresRoundTowardNegativeInfinity) {
     EXPECT_EQ(Parse<float>("0.1", kSizeFloat32).value, FloorFloat("1", -1));
     EXPECT_EQ(Parse<float>("3.4e38", kSizeFloat32).value, FloorFloat("34", 37));
     EXPECT_EQ(Parse<float>("-1.5", kSizeFloat32).value, -1.5f);
+    // 10^-2 is one unit above its nearest entry: 725 * T(-2) rounds down to just above
+    // 7.25, and the negated value rounds down to the double below -7.25.
+    EXPECT_EQ(ParseDouble("-7.25").value, std::nextafter(-7.25, -1e300));
+    EXPECT_EQ(ParseDouble("7.25").value, 7.25);
 
     Result<long double> extended = Parse<long double>("0.1", kSizeExtended);
     EXPECT_EQ(testing_numbers::PartsOf(extended.value), testing_numbers::PartsOf(PowerOfTen(-1)));
