@@ -35,13 +35,19 @@ inline std::int32_t DecimalExponentEstimate(long double magnitude) {
     std::uint64_t bits;
     std::memcpy(&bits, &rounded, sizeof bits);
     const int binaryExponent = static_cast<int>(bits >> 52) - 1023;  // v > 0: no sign bit
-    // 2^e2 <= v < 2^(e2+1) lies in decade floor(e2 log10 2) or the next one.
+    // 2^e2 <= v < 2^(e2+1) lies in decade floor(e2 log10 2) or the next one. The doubles
+    // are within 2^-52 of v and the entries, far inside the margin: a wrong pick of the
+    // decade can only happen next to a power of ten, which the margin test sends to fyl2x.
     int decade = (binaryExponent * kLog10Of2Times2To18) >> 18;
     if (decade < kPowerTableLowest || decade > kPowerTableHighest - 2)
         return Fyl2xExponentEstimate(magnitude);
-    decade += magnitude >= PowerOfTen(decade + 1) ? 1 : 0;
-    // Now 10^decade <= v < 10^(decade+1) by the table; near either end fyl2x decides.
-    if (magnitude * kJustBelow < PowerOfTen(decade) || magnitude * kJustAbove >= PowerOfTen(decade + 1))
+    const double* powers = PowerTableDoubles + (decade - kPowerTableLowest);
+    const double low = powers[0], middle = powers[1], high = powers[2];
+    const bool up = rounded >= middle;
+    decade += up ? 1 : 0;
+    const double floorPower = up ? middle : low;
+    const double ceilingPower = up ? high : middle;
+    if (rounded * kJustBelow < floorPower || rounded * kJustAbove >= ceilingPower)
         return Fyl2xExponentEstimate(magnitude);
     return decade;
 }

@@ -6,6 +6,7 @@
 namespace tarnfold {
 
 long double PowerTable[kPowerTableEntries];
+double PowerTableDoubles[kPowerTableEntries];
 
 namespace {
 
@@ -58,6 +59,7 @@ private:
         x = x * ten;
         if (corrections.NextIsRaise()) x = x * raise;
         PowerTable[i] = x;
+        PowerTableDoubles[i] = static_cast<double>(x);
     }
 }
 
