@@ -317,10 +317,10 @@ char* FormatNumber(Word format, Word descriptor) {
     const std::ptrdiff_t room = (ScratchRing + kScratchRingSize - start) / (wide ? 2 : 1) - 1;
     const char* const limit = start + room;
 
-    FormatText spec;
+    FormatText formatText;
     const char* text = nullptr;
     if (format == kFormatInteger) {
-        spec.integerMode = true;
+        formatText.integerMode = true;
     } else if (format == kFormatLastTemp) {
         text = SelectTempSlot(0)->text;
     } else if (format != kFormatNone) {
@@ -331,9 +331,9 @@ char* FormatNumber(Word format, Word descriptor) {
     if (text != nullptr) {
         const char* stop = CopyEscaped(out, text, '%', limit - kNumberRoom);
         if (*stop == '%')
-            ReadSpecifier(stop, spec);
+            ReadSpecifier(stop, formatText);
         else
-            spec.suffix = stop;  // no '%': the whole text is the prefix
+            formatText.suffix = stop;  // no '%': the whole text is the prefix
     }
 
     EnsurePowerTable();
@@ -341,8 +341,8 @@ char* FormatNumber(Word format, Word descriptor) {
     const auto mode = static_cast<std::uint16_t>((savedMode & ~x87::kRoundingField) | x87::kExtendedRoundDown);
     if (mode != savedMode) x87::SetControlWord(mode);
 
-    out = WriteNumber(out, Evaluate(descriptor), spec.digits, spec.integerMode);
-    if (spec.suffix != nullptr) CopyEscaped(out, spec.suffix, '\0', limit);
+    out = WriteNumber(out, Evaluate(descriptor), formatText.digits, formatText.integerMode);
+    if (formatText.suffix != nullptr) CopyEscaped(out, formatText.suffix, '\0', limit);
     *out = '\0';
 
     char* end = out;
