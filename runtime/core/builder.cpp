@@ -27,23 +27,38 @@ Destination DestinationOf(Word request) {
     return Destination::Invalid;
 }
 
-// One measured part. `slot` is set for temporaries that a record producer recorded.
-struct Part {
-    const char* text;
-    std::size_t length;
-    const TempSlot* record;
+// The per-call cache: each part's text and byte length, measured once by the length pass.
+// A temporary that a record producer recorded is expanded instead of copied; its slot
+// is kept in `records` and its bit set in `recordMask`.
+struct MeasuredParts {
+    const char* text[kMaxBuildParts];
+    std::uint32_t length[kMaxBuildParts];
+    const TempSlot* records[kMaxBuildParts];
+    std::uint32_t recordMask = 0;
+    std::uint32_t total = 0;
+    bool tooLong = false;
+
+    void Set(int i, const char* partText, std::uint32_t partLength) {
+        text[i] = partText;
+        length[i] = partLength;
+        tooLong |= __builtin_add_overflow(total, partLength, &total);
+    }
+
+    void SetSlot(int i, const TempSlot& slot) {
+        std::uint32_t size = slot.length < 0 ? 0u - static_cast<std::uint32_t>(slot.length)
+                                             : static_cast<std::uint32_t>(slot.length);
+        Set(i, slot.text, size);
+        if (slot.isRecord != 0 && size > 1) {
+            records[i] = &slot;
+            recordMask |= 1u << i;
+        }
+    }
 };
 
-std::size_t WideByteLength(const char* text) {
+std::uint32_t WideByteLength(const char* text) {
     const char16_t* end = reinterpret_cast<const char16_t*>(text);
     while (*end != 0) ++end;
-    return static_cast<std::size_t>(reinterpret_cast<const char*>(end) - text);
-}
-
-Part SlotPart(const TempSlot& slot) {
-    std::int32_t length = slot.length < 0 ? -slot.length : slot.length;
-    bool isRecord = slot.isRecord != 0 && length > 1;
-    return {slot.text, static_cast<std::size_t>(length), isRecord ? &slot : nullptr};
+    return static_cast<std::uint32_t>(reinterpret_cast<const char*>(end) - text);
 }
 
 int WrapSlot(int index) {
@@ -52,23 +67,50 @@ int WrapSlot(int index) {
     return index;
 }
 
-// Copies the parts left to right, expanding records. A variable's or element's new block
-// never overlaps a part (kMayOverlap false: plain memcpy). Output room in the ring lies
-// after every temporary, or at the ring's start after a wrap, so a part may begin inside
-// it only at or after the copy's write position: memmove is always right there.
-template <bool kMayOverlap>
-char* CopyParts(const Part* parts, int count, char* out) {
+// Length pass. The k 0x7F parts take slots s-k+1 .. s from left to right; they are
+// resolved once k is known.
+void MeasureParts(const Word* args, int count, bool wide, MeasuredParts& parts) {
+    int temporaries = 0;
     for (int i = 0; i < count; ++i) {
-        const Part& part = parts[i];
-        if (part.record != nullptr) {
-            out = ExpandRecord(*part.record, out);
+        Word token = args[i];
+        if (token == kLastTemp) {
+            ++temporaries;
+        } else if (token >= kFirstPointerToken) {
+            const char* text = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(token));
+            parts.Set(i, text, wide ? WideByteLength(text) : static_cast<std::uint32_t>(std::strlen(text)));
+        } else if (token >= SlotToken(1) && token <= SlotToken(kTempSlotCount)) {
+            parts.SetSlot(i, TempSlotTable.slot[token - 10]);
+        } else {
+            TextRef ref = ResolveToken(token);  // invalid tokens name nothing
+            parts.Set(i, ref.text != nullptr ? ref.text : EmptyString,
+                      static_cast<std::uint32_t>(ref.length));
+        }
+    }
+    if (temporaries == 0) return;
+    int slot = WrapSlot(TempSlotTable.current - temporaries + 1);
+    for (int i = 0; i < count; ++i) {
+        if (args[i] != kLastTemp) continue;
+        parts.SetSlot(i, TempSlotTable.slot[slot]);
+        slot = WrapSlot(slot + 1);
+    }
+}
+
+// Copy pass, left to right, expanding records. A variable's or element's new block never
+// overlaps a part (kMayOverlap false: plain memcpy). Output room in the ring lies after
+// every temporary, or at the ring's start after a wrap, so a part may begin inside it only
+// at or after the copy's write position: memmove is always right there.
+template <bool kMayOverlap>
+char* CopyParts(const MeasuredParts& parts, int count, char* out) {
+    for (int i = 0; i < count; ++i) {
+        if (parts.recordMask & (1u << i)) {
+            out = ExpandRecord(*parts.records[i], out);
             continue;
         }
         if constexpr (kMayOverlap)
-            std::memmove(out, part.text, part.length);
+            std::memmove(out, parts.text[i], parts.length[i]);
         else
-            std::memcpy(out, part.text, part.length);
-        out += part.length;
+            std::memcpy(out, parts.text[i], parts.length[i]);
+        out += parts.length[i];
     }
     return out;
 }
@@ -86,40 +128,10 @@ char* StringBuilderCore(Word request, const Word* args) {
     const int count = static_cast<int>(request & kBuildPartMask);
     const bool wide = (request & kBuildWide) != 0;
 
-    // Length pass: each part measured once; the lengths are the per-call cache.
-    Part parts[kMaxBuildParts];
-    std::uint64_t total = 0;
-    int temporaries = 0;
-    for (int i = 0; i < count; ++i) {
-        Word token = args[i];
-        if (token == kLastTemp) {
-            ++temporaries;  // resolved below, once their number k is known
-            continue;
-        }
-        if (token >= kFirstPointerToken) {
-            const char* text = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(token));
-            parts[i] = {text, wide ? WideByteLength(text) : std::strlen(text), nullptr};
-        } else if (token >= SlotToken(1) && token <= SlotToken(kTempSlotCount)) {
-            parts[i] = SlotPart(TempSlotTable.slot[token - 10]);
-        } else {
-            TextRef ref = ResolveToken(token);  // invalid tokens name nothing
-            parts[i] = {ref.text != nullptr ? ref.text : EmptyString,
-                        static_cast<std::size_t>(ref.length), nullptr};
-        }
-        total += parts[i].length;
-    }
-    // The k 0x7F parts take slots s-k+1 .. s from left to right.
-    if (temporaries > 0) {
-        int slot = WrapSlot(TempSlotTable.current - temporaries + 1);
-        for (int i = 0; i < count; ++i) {
-            if (args[i] != kLastTemp) continue;
-            parts[i] = SlotPart(TempSlotTable.slot[slot]);
-            total += parts[i].length;
-            slot = WrapSlot(slot + 1);
-        }
-    }
-    if (total > 0x7FFFFFFFu - kSpareBytes) FatalError(kErrorHeapAlloc);
-    const std::size_t room = static_cast<std::size_t>(total) + kSpareBytes;
+    MeasuredParts parts;
+    MeasureParts(args, count, wide, parts);
+    if (parts.tooLong || parts.total > 0x7FFFFFFFu - kSpareBytes) FatalError(kErrorHeapAlloc);
+    const std::size_t room = parts.total + kSpareBytes;
 
     switch (destination) {
         case Destination::Variable: {
