@@ -19,8 +19,6 @@ using ::testing::ElementsAre;
 
 using SortArrayTest = testing_support::StringArrayTest;
 
-int Sign(int value) { return (value > 0) - (value < 0); }
-
 // --- CompareTextNoCase ---
 
 TEST(CompareTextNoCaseTest, FoldsOnlyAsciiCapitals) {
@@ -55,6 +53,8 @@ TEST(CompareTextNoCaseTest, NullComparesAsTheEmptyText) {
 // The C library's comparison in the "C" locale folds the same way and compares unsigned;
 // it is an independent reference for every pair of two-byte texts. (Not on Windows under
 // Wine, whose library compares high bytes as signed.)
+int Sign(int value) { return (value > 0) - (value < 0); }
+
 TEST(CompareTextNoCaseTest, AgreesWithTheCLocaleComparisonOnAllBytePairs) {
     for (int a = 1; a < 256; ++a)
         for (int b = 1; b < 256; ++b) {
