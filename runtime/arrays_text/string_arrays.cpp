@@ -116,23 +116,30 @@ void InsertDeleteElements(std::int32_t count) {
     const std::int64_t elements = static_cast<std::int64_t>(array->count) + count;
     if (elements <= 0) return;  // an array never loses its last element
     const std::int32_t oldCount = array->count;
-    // One spare record beyond the last element, as every resize leaves it.
+    // Every resize leaves one spare record beyond the last element.
+    const std::size_t size = RequireBlockSize(elements + 1);
     if (count > 0) {
-        array = ResizeArray(array, RequireBlockSize(elements + 1));
+        array = ResizeArray(array, size);
         ArrayTable[number] = array;
         std::memmove(array->Element(p + count), array->Element(p),
                      static_cast<std::size_t>(oldCount - p) * sizeof(ElementRecord));
         for (std::int32_t i = p; i < p + count; ++i) *array->Element(i) = {nullptr, 0};
-    } else {
-        const std::int32_t deleted = -count;
-        if (deleted > oldCount - p) FatalLineError(kErrorCountTooHigh);
-        for (std::int32_t i = p; i < p + deleted; ++i) FreeOwnedText(*array->Element(i));
-        std::memmove(array->Element(p), array->Element(p + deleted),
-                     static_cast<std::size_t>(oldCount - p - deleted) * sizeof(ElementRecord));
-        array = ResizeArray(array, RequireBlockSize(elements + 1));
-        ArrayTable[number] = array;
+        array->count = static_cast<std::int32_t>(elements);
+        return;
     }
+    const std::int32_t deleted = -count;
+    if (deleted > oldCount - p) FatalLineError(kErrorCountTooHigh);
+    // Each record is emptied as its text goes and the count drops before the resize, so a
+    // fatal error on the way makes the clean-up free every remaining text exactly once.
+    for (std::int32_t i = p; i < p + deleted; ++i) {
+        ElementRecord* element = array->Element(i);
+        FreeOwnedText(*element);
+        *element = {nullptr, 0};
+    }
+    std::memmove(array->Element(p), array->Element(p + deleted),
+                 static_cast<std::size_t>(oldCount - p - deleted) * sizeof(ElementRecord));
     array->count = static_cast<std::int32_t>(elements);
+    ArrayTable[number] = ResizeArray(array, size);
 }
 
 void SwapArrays(std::int32_t a, std::int32_t b) {
