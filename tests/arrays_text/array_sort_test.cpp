@@ -21,30 +21,21 @@ using SortArrayTest = testing_support::StringArrayTest;
 
 // --- CompareTextNoCase ---
 
-TEST(CompareTextNoCaseTest, FoldsOnlyAsciiCapitals) {
+TEST(CompareTextNoCaseTest, FoldsAsciiCapitalsThenComparesUnsignedBytes) {
     EXPECT_EQ(CompareTextNoCase("HeLLo", "hello"), 0);
-    EXPECT_LT(CompareTextNoCase("_x", "A"), 0);   // '_' (0x5F) below the folded 'a' (0x61)
-    EXPECT_LT(CompareTextNoCase("A", "b"), 0);
-    EXPECT_LT(CompareTextNoCase("[", "a"), 0);    // '[' lies between 'Z' and 'a'
-    EXPECT_GT(CompareTextNoCase("{", "Z"), 0);    // 'Z' folds to 'z', below '{'
-    EXPECT_NE(CompareTextNoCase("\xC0", "\xE0"), 0);  // no folding above 0x7F
-}
-
-TEST(CompareTextNoCaseTest, HighBytesCompareUnsigned) {
-    EXPECT_GT(CompareTextNoCase("\x80", "z"), 0);
-    EXPECT_GT(CompareTextNoCase("\xFF", "\x7F"), 0);
+    EXPECT_LT(CompareTextNoCase("_x", "A"), 0);        // '_' (0x5F) below the folded 'a'
+    EXPECT_LT(CompareTextNoCase("[", "a"), 0);         // '[' lies between 'Z' and 'a'
+    EXPECT_GT(CompareTextNoCase("{", "Z"), 0);         // 'Z' folds to 'z', below '{'
+    EXPECT_NE(CompareTextNoCase("\xC0", "\xE0"), 0);   // no folding above 0x7F
+    EXPECT_GT(CompareTextNoCase("\x80", "z"), 0);       // unsigned, not signed
     EXPECT_LT(CompareTextNoCase("a\x7F", "A\x80"), 0);
 }
 
-TEST(CompareTextNoCaseTest, APrefixSortsFirst) {
+TEST(CompareTextNoCaseTest, APrefixAndTheEmptyTextSortFirst) {
     EXPECT_LT(CompareTextNoCase("ab", "ABC"), 0);
     EXPECT_GT(CompareTextNoCase("ABC", "ab"), 0);
     EXPECT_LT(CompareTextNoCase("", "\x01"), 0);
-}
-
-TEST(CompareTextNoCaseTest, NullComparesAsTheEmptyText) {
-    EXPECT_EQ(CompareTextNoCase(nullptr, ""), 0);
-    EXPECT_EQ(CompareTextNoCase(nullptr, nullptr), 0);
+    EXPECT_EQ(CompareTextNoCase(nullptr, ""), 0);   // null compares as the empty text
     EXPECT_LT(CompareTextNoCase(nullptr, "a"), 0);
     EXPECT_GT(CompareTextNoCase("a", nullptr), 0);
 }
