@@ -7,29 +7,15 @@
 #include "core/deferred_record.h"
 #include "platform/win32.h"
 #include "support/fatal_echo.h"
+#include "support/storage_probe.h"
 #include "tarnfold.h"
 
 namespace tarnfold {
 namespace {
 
-RecordedTemp RecordText(const char* text) {
-    char* at = RingPosition();
-    std::size_t length = std::strlen(text);
-    std::memcpy(at, text, length + 1);
-    return RecordTemp(at + length);
-}
-
-int RegisteredCount() {
-    int count = 0;
-    for (int i = 0; i < TfHeapStrings; ++i) count += HeapStringRegistry[i] != 0;
-    return count;
-}
-
-bool IsRegistered(const void* block) {
-    for (int i = 0; i < TfHeapStrings; ++i)
-        if (HeapStringRegistry[i] == reinterpret_cast<std::uintptr_t>(block)) return true;
-    return false;
-}
+using testing_support::IsRegistered;
+using testing_support::RecordText;
+using testing_support::RegisteredCount;
 
 std::size_t BlockSize(const void* block) { return HeapSize(GetProcessHeap(), 0, block); }
 

@@ -6,24 +6,14 @@
 
 #include "platform/win32.h"
 #include "support/fatal_echo.h"
+#include "support/storage_probe.h"
 #include "tarnfold.h"
 
 namespace tarnfold {
 namespace {
 
-// Records `text` as a temporary at the ring position.
-RecordedTemp RecordText(const char* text) {
-    char* at = RingPosition();
-    std::size_t length = std::strlen(text);
-    std::memcpy(at, text, length + 1);
-    return RecordTemp(at + length);
-}
-
-int RegisteredCount() {
-    int count = 0;
-    for (int i = 0; i < TfHeapStrings; ++i) count += HeapStringRegistry[i] != 0;
-    return count;
-}
+using testing_support::RecordText;
+using testing_support::RegisteredCount;
 
 TEST(TempSlots, FirstUseStartsTheRuntimeAtSlotOneAndTheTwentyFirstReusesIt) {
     EXPECT_IN_FRESH_PROCESS({
