@@ -47,7 +47,7 @@ struct MeasuredParts {
     void SetSlot(int i, const TempSlot& slot) {
         std::uint32_t size = slot.length < 0 ? 0u - static_cast<std::uint32_t>(slot.length)
                                              : static_cast<std::uint32_t>(slot.length);
-        Set(i, slot.text, size);
+        Set(i, slot.text != nullptr ? slot.text : EmptyString, size);  // a slot never filled
         if (slot.isRecord != 0 && size > 1) {
             records[i] = &slot;
             recordMask |= 1u << i;

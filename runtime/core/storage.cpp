@@ -136,6 +136,7 @@ TextRef ResolveTextArg(const char* arg) {
     auto token = static_cast<Word>(reinterpret_cast<std::uintptr_t>(arg));
     if (token == kLastTemp) {
         const TempSlot& slot = *SelectTempSlot(0);
+        if (slot.text == nullptr) return {EmptyString, 0};  // no temporary recorded yet
         return {slot.text, slot.length < 0 ? -slot.length : slot.length};
     }
     if (token >= kFirstPointerToken) {

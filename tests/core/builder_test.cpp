@@ -118,6 +118,14 @@ TEST_F(StringBuilderTest, WideBarTemporaryIsCopiedAsTextNotExpanded) {
     EXPECT_EQ(BlockSize(text), 2u + 24u);
 }
 
+TEST(StringBuilderFreshTest, TemporaryTokensBeforeAnyTemporaryNameTheEmptyText) {
+    EXPECT_IN_FRESH_PROCESS({
+        char* text = StringBuilder(ToVariable(3), kLastTemp, "x", SlotToken(7), nullptr);
+        return std::string(text) == "x" &&
+               RepeatText(reinterpret_cast<const char*>(kLastTemp), 5).slot->length == 0;
+    });
+}
+
 TEST_F(StringBuilderTest, InvalidTokensContributeNothing) {
     EXPECT_STREQ(StringBuilder(ToVariable(4), "a", 0u, 9u, "b", nullptr), "ab");
 }
