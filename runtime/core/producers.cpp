@@ -12,7 +12,19 @@ namespace {
 
 // Holds the longest repetition, its terminator and the alignment slack.
 char repetitionBuffer[32772];
-static_assert(sizeof repetitionBuffer > kRepeatLimit);
+static_assert(sizeof repetitionBuffer > kRepeatLimit + 1);
+
+// The TempSlot that a token argument names (0x7F or a slot-number token), if it holds a
+// deferred record; null for texts and every other argument.
+const TempSlot* RecordNamedBy(const char* text) {
+    auto token = static_cast<Word>(reinterpret_cast<std::uintptr_t>(text));
+    const TempSlot* slot = nullptr;
+    if (token == kLastTemp)
+        slot = SelectTempSlot(0);
+    else if (token >= SlotToken(1) && token <= SlotToken(kTempSlotCount))
+        slot = &TempSlotTable.slot[token - 10];
+    return slot != nullptr && slot->isRecord != 0 && slot->text != nullptr ? slot : nullptr;
+}
 
 }  // namespace
 
@@ -31,6 +43,14 @@ RecordedTemp NewStr(std::int32_t n) {
 RecordedTemp RepeatText(const char* text, std::int32_t count) {
     if (count < 0 || count > kRepeatLimit) FatalError(kErrorInsufficientBuffer);
     TextRef source = ResolveTextArg(text);
+    // A record is no text: its slot length counts the bytes it expands to, not bytes at
+    // its address. What gets repeated is its expansion, made in the buffer first.
+    if (const TempSlot* record = RecordNamedBy(text); record != nullptr && count > 0) {
+        std::int32_t size = record->length < 0 ? -record->length : record->length;
+        if (size > kRepeatLimit + 1) FatalError(kErrorInsufficientBuffer);
+        char* end = ExpandRecord(*record, repetitionBuffer);
+        source = {repetitionBuffer, static_cast<std::int32_t>(end - repetitionBuffer)};
+    }
     std::size_t length = 0;
     if (source.length == 1) {
         length = static_cast<std::size_t>(count);

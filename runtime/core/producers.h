@@ -15,7 +15,8 @@ RecordedTemp NewStr(std::int32_t n);
 
 // `text` repeated `count` times in the repetition buffer, as the next TempSlot. A newer
 // repetition overwrites an older one. FatalError 9 for a negative count or a result above
-// kRepeatLimit bytes; a count of 0 gives the empty text.
+// kRepeatLimit bytes; a count of 0 gives the empty text. A temporary that is a deferred
+// record (New$) is repeated as the bytes it expands to.
 RecordedTemp RepeatText(const char* text, std::int32_t count);
 
 }  // namespace tarnfold

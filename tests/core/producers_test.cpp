@@ -1,6 +1,7 @@
 // New$ buffers and RepeatText repetitions.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "platform/win32.h"
@@ -68,6 +69,19 @@ TEST(RepeatText, TakesTheLastTemporaryAsItsText) {
     EXPECT_EQ(SlotText(RepeatText(reinterpret_cast<const char*>(kLastTemp), 2)), "abababab");
 }
 
+// A New$ temporary is a twelve-byte record whose slot length counts the bytes it expands
+// to: repeating it must repeat its zeros, never the record's words and the ring bytes after it.
+TEST(RepeatText, RecordTemporaryIsNotReadPastItsRecord) {
+    std::memset(RingPosition(), 'S', 64);
+    NewStr(5);
+    RecordedTemp zeros = RepeatText(reinterpret_cast<const char*>(kLastTemp), 3);
+    EXPECT_EQ(SlotText(zeros), std::string(15, '\0'));
+    EXPECT_EQ(zeros.start[15], '\0');
+    RecordedTemp one = NewStr(1);
+    EXPECT_EQ(SlotText(RepeatText(reinterpret_cast<const char*>(SlotToken(SlotNumber(one.slot))), 4)),
+              std::string(4, '\0'));
+}
+
 TEST(RepeatText, TwoRepetitionsInOneBuildBothReadTheNewer) {
     RepeatText("a", 2);
     RepeatText("b", 3);
@@ -82,6 +96,10 @@ TEST(RepeatTextDeathTest, RepeatTextRejectsCountsAboveBuffer) {
     EXPECT_FATAL(RepeatText("x", -1), -9, "Insufficient buffer or New$(<=0)");
     EXPECT_FATAL(RepeatText("ab", 16384), -9, "Insufficient buffer or New$(<=0)");
     EXPECT_FATAL(RepeatText("abcd", 16384), -9, "Insufficient buffer or New$(<=0)");  // 65,536
+    EXPECT_FATAL({
+        NewStr(40000);  // 40,000 zeros would not fit the buffer
+        RepeatText(reinterpret_cast<const char*>(kLastTemp), 1);
+    }, -9, "Insufficient buffer or New$(<=0)");
 }
 
 }  // namespace
