@@ -80,6 +80,8 @@ void ReadSpecifier(const char* percent, FormatText& format) {
 
 long double ReadOperand(Word type, Word slot) {
     const void* address = reinterpret_cast<const void*>(static_cast<std::uintptr_t>(slot));
+    // A slot left empty (each use clears it) names no operand: not a number, not a fault.
+    if (address == nullptr && type != kOperandInt32) return __builtin_nanl("");
     switch (type) {
         case kOperandFloat32: {
             float value;

@@ -125,6 +125,15 @@ TEST(FormatNumber, ZeroNaNAndOutOfRange) {
     EXPECT_EQ(Format(std::nan(""), kFormatInteger), "0");
 }
 
+// Each use clears its operand slots; formatting again without refilling them must not
+// read through the empty address.
+TEST(FormatNumber, EmptyOperandSlotReadsAsNotANumber) {
+    EXPECT_EQ(Format(2.5), "2.500000");
+    for (Word type : {kOperandFloat32, kOperandFloat64, kOperandExtended, kOperandInt64})
+        EXPECT_EQ(std::string(FormatNumber(kFormatNone, NumberGroup(0, type))), "0.0") << type;
+    EXPECT_EQ(std::string(FormatNumber(kFormatNone, NumberGroup(0, kOperandInt32))), "0.0");
+}
+
 TEST(FormatNumber, IntegerModeTruncatesTowardZero) {
     ExpectRows({{-7.9, "%i", "-7"}, {0.5, "%i", "0"}, {-0.5, "%i", "-0"}});
     std::int64_t big = 123456789012345;
