@@ -11,7 +11,12 @@ here=$(cd "$(dirname "$0")" && pwd)
 mkdir -p "$out"
 session="tarnfold-demo-$mode-$$-$RANDOM"
 marker="tarnfold-demo-exit="
-cleanup() { tmux kill-session -t "$session" 2>/dev/null || true; }
+# Ending the session does not end a program that runs under Wine: end demo.exe by its path.
+cleanup() {
+  tmux kill-session -t "$session" 2>/dev/null || true
+  # Only a process whose command starts with the program (not this script, which names it).
+  if [ "$mode" = windows ]; then pkill -f -- "^[^ ]*$(basename "$program")" 2>/dev/null || true; fi
+}
 trap cleanup EXIT
 
 run="$program"
