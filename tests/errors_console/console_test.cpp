@@ -166,6 +166,18 @@ TEST(WaitKeyTerminal, AKeyPressedBeforeTheCallIsDiscarded) {
     EXPECT_EQ(result, 0);
 }
 
+// A console print with the read-key bit writes first, then waits for and consumes a key:
+// the key typed later is gone afterwards, the one typed before the print was discarded.
+TEST(ReadKeyTerminal, PrintWithTheReadKeyBitWaitsForANewKey) {
+    int result = RunOnTerminal(
+        [] {
+            StringBuilder(ToConsole(1) | kBuildReadKey, "");
+            return _kbhit() == 0 ? 0 : 1;
+        },
+        "x", "k", 200);
+    EXPECT_EQ(result, 0);
+}
+
 #endif  // _WIN32
 
 }  // namespace tarnfold
