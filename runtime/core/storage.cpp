@@ -37,32 +37,33 @@ void EnsureStarted() {
 int NextSlot(int index) { return index >= kTempSlotCount ? 1 : index + 1; }
 int PreviousSlot(int index) { return index <= 1 ? kTempSlotCount : index - 1; }
 
-// Index of the first zero entry, eight entries (two 16-byte compares) per step; the zero
-// sentinel at TfHeapStrings stops the scan, and the padding keeps the last step in bounds.
-int FirstFreeRegistryEntry() {
-    const __m128i zero = _mm_setzero_si128();
-    for (int i = 0;; i += 8) {
-        auto* entries = reinterpret_cast<const __m128i*>(HeapStringRegistry + i);
-        int low = _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_load_si128(entries), zero));
-        int high = _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_load_si128(entries + 1), zero));
-        int mask = low | (high << 16);
-        if (mask != 0) return i + __builtin_ctz(static_cast<unsigned>(mask)) / 4;
-    }
+// One bit per byte of the eight entries from `first` that equal `needle` (two 16-byte
+// compares): entry j matched when bit 4j is set.
+int MatchEightEntries(int first, __m128i needle) {
+    auto* entries = reinterpret_cast<const __m128i*>(HeapStringRegistry + first);
+    int low = _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_load_si128(entries), needle));
+    int high = _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_load_si128(entries + 1), needle));
+    return low | (high << 16);
 }
 
-// Index of the first entry holding `wanted` (non-zero), eight entries per step; -1 if none.
+int FirstMatch(int first, int mask) { return first + __builtin_ctz(static_cast<unsigned>(mask)) / 4; }
+
+// Index of the first zero entry, eight per step; the zero sentinel at TfHeapStrings stops
+// the scan, and the padding keeps the last step in bounds.
+int FirstFreeRegistryEntry() {
+    const __m128i zero = _mm_setzero_si128();
+    for (int i = 0;; i += 8)
+        if (int mask = MatchEightEntries(i, zero)) return FirstMatch(i, mask);
+}
+
+// Index of the first entry holding `wanted` (non-zero), eight per step; -1 if none.
 int FindRegistryEntry(Word wanted) {
     const __m128i needle = _mm_set1_epi32(static_cast<int>(wanted));
-    for (int i = 0; i < TfHeapStrings; i += 8) {
-        auto* entries = reinterpret_cast<const __m128i*>(HeapStringRegistry + i);
-        int low = _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_load_si128(entries), needle));
-        int high = _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_load_si128(entries + 1), needle));
-        int mask = low | (high << 16);
-        if (mask != 0) {
-            int index = i + __builtin_ctz(static_cast<unsigned>(mask)) / 4;
+    for (int i = 0; i < TfHeapStrings; i += 8)
+        if (int mask = MatchEightEntries(i, needle)) {
+            int index = FirstMatch(i, mask);
             return index < TfHeapStrings ? index : -1;
         }
-    }
     return -1;
 }
 
