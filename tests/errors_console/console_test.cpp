@@ -111,34 +111,24 @@ int RunOnTerminal(int (*body)(), const char* early, const char* typed, int typeA
 
 }  // namespace
 
-TEST(ReadKeyTerminal, AnArrowGivesItsCodeAndTheExtendedFlag) {
-    int result = RunOnTerminal(
-        [] {
-            KeyPress key = ReadKey();
-            return key.code == 0x50 && key.extended == 1 ? 0 : 1;
-        },
-        "", "\x1b[B", 100);
-    EXPECT_EQ(result, 0);
-}
-
-TEST(ReadKeyTerminal, ALetterGivesItsCodeWithoutTheFlag) {
-    int result = RunOnTerminal(
-        [] {
-            KeyPress key = ReadKey();
-            return key.code == 'k' && key.extended == 0 ? 0 : 1;
-        },
-        "", "k", 100);
-    EXPECT_EQ(result, 0);
-}
-
-TEST(ReadKeyTerminal, AFunctionKeyComesWithTheZeroFirstCode) {
-    int result = RunOnTerminal(
-        [] {
-            KeyPress key = ReadKey();
-            return key.code == 0x3C && key.extended == 1 ? 0 : 1;
-        },
-        "", "\x1bOQ", 100);
-    EXPECT_EQ(result, 0);
+// Arrow, letter and function key: the key's own code and whether it came as two codes.
+TEST(ReadKeyTerminal, KeysGiveTheirCodeAndTheExtendedFlag) {
+    struct Case {
+        const char* typed;
+        std::int32_t code;
+        std::int32_t extended;
+    };
+    static Case expected;  // read by the child, which inherits it
+    for (const Case& c : {Case{"\x1b[B", 0x50, 1}, Case{"k", 'k', 0}, Case{"\x1bOQ", 0x3C, 1}}) {
+        expected = c;
+        int result = RunOnTerminal(
+            [] {
+                KeyPress key = ReadKey();
+                return key.code == expected.code && key.extended == expected.extended ? 0 : 1;
+            },
+            "", c.typed, 100);
+        EXPECT_EQ(result, 0) << "typed " << c.typed + (c.typed[0] == '\x1b');
+    }
 }
 
 TEST(ReadKeyTerminal, AKeyPressedBeforeTheCallIsDiscarded) {
