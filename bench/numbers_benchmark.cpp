@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "fast_float/fast_float.h"
+#include "instruction_marks.h"
 #include "tarnfold.h"
 
 #ifdef TARNFOLD_BENCH_HAS_FMT
@@ -68,7 +69,7 @@ void Format7_tarnfold(benchmark::State& state) {
     using namespace tarnfold;
     const auto& values = FormatValues();
     constexpr Word descriptor = NumberGroup(0, kOperandFloat64);
-    for (auto _ : state) {
+    for (auto _ : tarnfold_bench::Counted(state)) {
         for (const double& value : values) {
             OperandList[0] = OperandAddress(&value);
             benchmark::DoNotOptimize(FormatNumber(kFormatNone, descriptor));
@@ -76,11 +77,11 @@ void Format7_tarnfold(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * kValueCount);
 }
-BENCHMARK(Format7_tarnfold)->Name("Format7/tarnfold");
+BENCHMARK(Format7_tarnfold)->Name("Format7/tarnfold")->Apply(tarnfold_bench::Fixed);
 
 void Format7_snprintf(benchmark::State& state) {
     const auto& values = FormatValues();
-    for (auto _ : state) {
+    for (auto _ : tarnfold_bench::Counted(state)) {
         for (double value : values) {
             char buffer[32];
             benchmark::DoNotOptimize(std::snprintf(buffer, sizeof buffer, "%.7g", value));
@@ -89,12 +90,12 @@ void Format7_snprintf(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * kValueCount);
 }
-BENCHMARK(Format7_snprintf)->Name("Format7/snprintf");
+BENCHMARK(Format7_snprintf)->Name("Format7/snprintf")->Apply(tarnfold_bench::Fixed);
 
 #ifdef TARNFOLD_BENCH_HAS_FMT
 void Format7_fmt(benchmark::State& state) {
     const auto& values = FormatValues();
-    for (auto _ : state) {
+    for (auto _ : tarnfold_bench::Counted(state)) {
         for (double value : values) {
             char buffer[32];
             char* end = fmt::format_to(buffer, "{:.7g}", value);
@@ -104,12 +105,12 @@ void Format7_fmt(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * kValueCount);
 }
-BENCHMARK(Format7_fmt)->Name("Format7/fmt");
+BENCHMARK(Format7_fmt)->Name("Format7/fmt")->Apply(tarnfold_bench::Fixed);
 #endif
 
 void Format7_to_chars(benchmark::State& state) {
     const auto& values = FormatValues();
-    for (auto _ : state) {
+    for (auto _ : tarnfold_bench::Counted(state)) {
         for (double value : values) {
             char buffer[32];
             auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 7);
@@ -119,7 +120,7 @@ void Format7_to_chars(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * kValueCount);
 }
-BENCHMARK(Format7_to_chars)->Name("Format7/to_chars");
+BENCHMARK(Format7_to_chars)->Name("Format7/to_chars")->Apply(tarnfold_bench::Fixed);
 
 void Parse_tarnfold(benchmark::State& state) {
     using namespace tarnfold;
@@ -128,7 +129,7 @@ void Parse_tarnfold(benchmark::State& state) {
         double value;
         std::int32_t sizeCode;
     } destination;
-    for (auto _ : state) {
+    for (auto _ : tarnfold_bench::Counted(state)) {
         for (const std::string& text : texts) {
             destination.sizeCode = kSizeFloat64;
             benchmark::DoNotOptimize(ParseNumber(text.c_str(), &destination));
@@ -137,11 +138,11 @@ void Parse_tarnfold(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * kValueCount);
 }
-BENCHMARK(Parse_tarnfold)->Name("Parse/tarnfold");
+BENCHMARK(Parse_tarnfold)->Name("Parse/tarnfold")->Apply(tarnfold_bench::Fixed);
 
 void Parse_strtod(benchmark::State& state) {
     const auto& texts = ParseInputs();
-    for (auto _ : state) {
+    for (auto _ : tarnfold_bench::Counted(state)) {
         for (const std::string& text : texts) {
             char* end;
             double value = std::strtod(text.c_str(), &end);
@@ -151,11 +152,11 @@ void Parse_strtod(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * kValueCount);
 }
-BENCHMARK(Parse_strtod)->Name("Parse/strtod");
+BENCHMARK(Parse_strtod)->Name("Parse/strtod")->Apply(tarnfold_bench::Fixed);
 
 void Parse_from_chars(benchmark::State& state) {
     const auto& texts = ParseInputs();
-    for (auto _ : state) {
+    for (auto _ : tarnfold_bench::Counted(state)) {
         for (const std::string& text : texts) {
             double value;
             auto result = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -165,11 +166,11 @@ void Parse_from_chars(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * kValueCount);
 }
-BENCHMARK(Parse_from_chars)->Name("Parse/from_chars");
+BENCHMARK(Parse_from_chars)->Name("Parse/from_chars")->Apply(tarnfold_bench::Fixed);
 
 void Parse_fast_float(benchmark::State& state) {
     const auto& texts = ParseInputs();
-    for (auto _ : state) {
+    for (auto _ : tarnfold_bench::Counted(state)) {
         for (const std::string& text : texts) {
             double value;
             auto result = fast_float::from_chars(text.data(), text.data() + text.size(), value);
@@ -179,6 +180,6 @@ void Parse_fast_float(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * kValueCount);
 }
-BENCHMARK(Parse_fast_float)->Name("Parse/fast_float");
+BENCHMARK(Parse_fast_float)->Name("Parse/fast_float")->Apply(tarnfold_bench::Fixed);
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "instruction_marks.h"
 #include "tarnfold.h"
 
 namespace {
@@ -43,7 +44,7 @@ const std::vector<ElementRecord>& Words() {
 void Sort100kTarnfold(benchmark::State& state) {
     const std::vector<ElementRecord>& words = Words();
     tarnfold::StringArray* array = tarnfold::CreateArray(kBenchArray, kWords - 1);
-    for (auto _ : state) {
+    for (auto _ : tarnfold_bench::Counted(state)) {
         state.PauseTiming();
         std::memcpy(array->Element(0), words.data(), words.size() * sizeof(ElementRecord));
         state.ResumeTiming();
@@ -54,12 +55,12 @@ void Sort100kTarnfold(benchmark::State& state) {
     std::memset(array->Element(0), 0, words.size() * sizeof(ElementRecord));
     tarnfold::EraseArray(kBenchArray);
 }
-BENCHMARK(Sort100kTarnfold)->Name("Sort100k/tarnfold")->Unit(benchmark::kMillisecond);
+BENCHMARK(Sort100kTarnfold)->Name("Sort100k/tarnfold")->Unit(benchmark::kMillisecond)->Apply(tarnfold_bench::FixedHeavy);
 
 void Sort100kStdSortStrcasecmp(benchmark::State& state) {
     const std::vector<ElementRecord>& words = Words();
     std::vector<ElementRecord> records(words.size());
-    for (auto _ : state) {
+    for (auto _ : tarnfold_bench::Counted(state)) {
         state.PauseTiming();
         std::copy(words.begin(), words.end(), records.begin());
         state.ResumeTiming();
@@ -69,6 +70,6 @@ void Sort100kStdSortStrcasecmp(benchmark::State& state) {
         benchmark::DoNotOptimize(records.front().text);
     }
 }
-BENCHMARK(Sort100kStdSortStrcasecmp)->Name("Sort100k/std_sort_strcasecmp")->Unit(benchmark::kMillisecond);
+BENCHMARK(Sort100kStdSortStrcasecmp)->Name("Sort100k/std_sort_strcasecmp")->Unit(benchmark::kMillisecond)->Apply(tarnfold_bench::FixedHeavy);
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/win32.h"
+#include "support/emulation.h"
 #include "support/guard_page.h"
 
 using tarnfold::testing_support::GuardedPage;
@@ -79,13 +80,15 @@ TEST(PlatformText, BadStringPtrChecksReadabilityWithoutFaulting) {
     EXPECT_TRUE(IsBadStringPtrA(nullptr, 127));
     EXPECT_FALSE(IsBadStringPtrA("readable", 127));
     GuardedPage page;
-    EXPECT_TRUE(IsBadStringPtrA(page.Unreadable(), 127));
-
-    // Ten unterminated bytes before the guard: bad only when the check must go past them.
     char* tail = page.Tail(10);
     std::memset(tail, 'a', 10);
-    EXPECT_TRUE(IsBadStringPtrA(tail, 127));
     EXPECT_FALSE(IsBadStringPtrA(tail, 10));
+
+    // From here the check meets the unreadable page.
+    TARNFOLD_SKIP_WHERE_FAULTS_ARE_NOT_CAUGHT();
+    EXPECT_TRUE(IsBadStringPtrA(page.Unreadable(), 127));
+    // Ten unterminated bytes before the guard: bad only when the check must go past them.
+    EXPECT_TRUE(IsBadStringPtrA(tail, 127));
     tail[9] = '\0';
     EXPECT_FALSE(IsBadStringPtrA(tail, 127));
 }
