@@ -4,8 +4,21 @@
 // thread with flags qemu refuses (EINVAL) and then waits for it forever, so every process
 // would hang at exit. There leak checking is off; every other check stays on. Natively the
 // leak check runs at every exit. ASAN_OPTIONS in the environment still overrides this.
-#include "support/emulation.h"
+#include <cpuid.h>
 
-extern "C" const char* __asan_default_options() {
-    return tarnfold::testing_support::UnderUserModeEmulation() ? "detect_leaks=0" : "detect_leaks=1";
+// Runs before the sanitizer runtime is ready: no instrumentation, no library calls. The
+// test is the same as UnderUserModeEmulation() in emulation.h (qemu's brand string).
+extern "C" __attribute__((no_sanitize("address", "undefined"))) const char* __asan_default_options() {
+    unsigned words[12] = {};
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    __cpuid(0x80000000u, eax, ebx, ecx, edx);
+    if (eax < 0x80000004u) return "detect_leaks=1";
+    for (unsigned leaf = 0; leaf < 3; ++leaf)
+        __cpuid(0x80000002u + leaf, words[leaf * 4], words[leaf * 4 + 1], words[leaf * 4 + 2],
+                words[leaf * 4 + 3]);
+    const char* brand = reinterpret_cast<const char*>(words);
+    const char* qemu = "QEMU TCG";
+    for (int i = 0; i < 8; ++i)
+        if (brand[i] != qemu[i]) return "detect_leaks=1";
+    return "detect_leaks=0";
 }
