@@ -71,7 +71,9 @@ public:
 
 private:
     Parsed Hexadecimal(const Byte* digits, bool prefixed);
-    Parsed Binary(const Byte* start);
+    // `suffix` is the 'b' or 'y' that made the number binary; the count runs through it
+    // even when a decimal digit or a point stopped the binary digits before it.
+    Parsed Binary(const Byte* start, const Byte* suffix);
     Parsed Decimal(const Byte* start, bool zerosSkipped);
     std::int32_t Through(const Byte* p) const { return static_cast<std::int32_t>(p - text_ + 1); }
     // The '(' rules of hexadecimal and binary numbers: the count from the ')' and the sign
@@ -125,14 +127,14 @@ Parsed Parser::Hexadecimal(const Byte* digits, bool prefixed) {
     return parsed;
 }
 
-Parsed Parser::Binary(const Byte* start) {
+Parsed Parser::Binary(const Byte* start, const Byte* suffix) {
     const Byte* p = start;
     const bool negative = *p == '-';
     if (negative) ++p;
     std::uint32_t accumulator = 0;
     for (; *p == '0' || *p == '1'; ++p) accumulator = (accumulator << 1) + (*p & 1u);
     Parsed parsed{static_cast<long double>(static_cast<std::int32_t>(accumulator)),
-                  -(kParseBinaryBias + Through(p)), negative};
+                  -(kParseBinaryBias + Through(suffix)), negative};
     ApplyParenthesis(parsed, kParseBinaryBias);
     return parsed;
 }
@@ -182,7 +184,7 @@ Parsed Parser::Decimal(const Byte* start, bool zerosSkipped) {
     const Byte* end = p;
     const Byte c = *end;
     if ((c == 'h' || c == 'H') && end > text_ && IsDigit(end[-1])) return Hexadecimal(start, false);
-    if (c == 'b' || c == 'B' || c == 'y' || c == 'Y') return Binary(start);
+    if (c == 'b' || c == 'B' || c == 'y' || c == 'Y') return Binary(start, end);
 
     long double value = digits <= kExactDigits32   ? static_cast<long double>(value32)
                         : digits <= kExactDigits64 ? static_cast<long double>(value64)

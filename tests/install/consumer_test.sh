@@ -1,19 +1,28 @@
 #!/usr/bin/env bash
 # Installs the runtime from a build tree into a scratch prefix, then builds and runs a
 # program that finds it with find_package(Tarnfold) and links Tarnfold::tarnfold.
+# Arguments: build tree, source tree, toolchain file, then the command that runs programs
+# of that target, if any (Wine for Windows).
 set -euo pipefail
 build_dir=$1
 source_dir=$2
+toolchain=$3
+shift 3
+runner=("$@")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cmake --install "$build_dir" --prefix "$work/prefix" >/dev/null
 mkdir "$work/consumer"
 cp "$source_dir/tests/install/consumer.cmake" "$work/consumer/CMakeLists.txt"
 cp "$source_dir/tests/install/consumer_main.cpp" "$work/consumer/main.cpp"
-cmake -S "$work/consumer" -B "$work/build" -G Ninja \
-  -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/toolchain-linux-i686.cmake" \
-  -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
+# The prefix is given the usual way, on the command line, with no CMAKE_PREFIX_PATH from
+# the environment to help or hinder.
+env -u CMAKE_PREFIX_PATH cmake -S "$work/consumer" -B "$work/build" -G Ninja \
+  -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_PREFIX_PATH="$work/prefix" >"$work/configure.log" ||
+  { cat "$work/configure.log" >&2; exit 1; }
 cmake --build "$work/build" >/dev/null
-output=$("$work/build/hello")
+program="$work/build/hello"
+[ -f "$program.exe" ] && program="$program.exe"
+output=$("${runner[@]}" "$program")
 [ "$output" = $'Hello, world\r' ] || { echo "unexpected output: $output" >&2; exit 1; }
 echo "installed package found, linked and ran"

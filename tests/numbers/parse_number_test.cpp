@@ -172,6 +172,18 @@ TEST(ParseNumber, BinaryForms) {
                 {"101B", 5, -260}});
 }
 
+// The count runs through the suffix letter, also when a decimal digit or a point ended the
+// binary digits before it.
+TEST(ParseNumber, BinaryCountThroughTheSuffixNotTheLastBinaryDigit) {
+    ExpectRows({{"102b", 2, -260},
+                {"1.01b", 1, -261},
+                {".bm\"4", 0, -258},
+                {"-12y", -1, -260},
+                {"(102b", 2, -261},     // no ')': the count through the suffix
+                {"(1.01b)", 1, -262},   // ')' found: its position from the '('
+                {"(-102b", -2, -262}});
+}
+
 TEST(ParseNumber, NotANumberStoresTheProcessorsNaN) {
     for (const char* text : {"\"abc", "{1}", "  {", "00{"}) {
         EXPECT_TRUE(std::isnan(ParseDouble(text).value)) << text;
