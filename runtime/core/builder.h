@@ -8,6 +8,7 @@
 // terminates the result and delivers it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <type_traits>
 
@@ -54,23 +55,24 @@ constexpr bool IsWideText() {
     using Pointee = std::remove_cv_t<std::remove_pointer_t<T>>;
     return std::is_pointer_v<T> && std::is_same_v<Pointee, char16_t>;
 }
-template <typename T>
-constexpr bool IsByteText() {
-    using Pointee = std::remove_cv_t<std::remove_pointer_t<T>>;
-    return std::is_pointer_v<T> && std::is_same_v<Pointee, char>;
-}
-
-// kBuildWide when the parts given by pointer are UTF-16 texts; byte and wide texts do not mix.
+// kBuildWide when any part is a `char16_t` pointer: the call's pointer parts are UTF-16
+// texts (a wide variable's value, typed `char*` as the builder returns it, may join them).
 template <typename... Parts>
 constexpr Word WidthOf() {
-    constexpr bool wide = (IsWideText<Parts>() || ...);
-    static_assert(!(wide && (IsByteText<Parts>() || ...)),
-                  "one StringBuilder call takes byte texts or UTF-16 texts, not both");
-    return wide ? kBuildWide : 0;
+    return (IsWideText<Parts>() || ...) ? kBuildWide : 0;
 }
 
-constexpr bool TakesPreviousValue(Word request) {
-    return (request & (kBuildToVariableBit | kBuildToElementBit)) == kBuildToVariableBit;
+// Whether `arguments` values are what a constant request takes: its 1 to 31 parts, then a
+// variable's previous value.
+constexpr bool ArgumentsFit(Word request, std::size_t arguments) {
+    const std::size_t parts = request & kBuildPartMask;
+    const bool previous = (request & (kBuildToVariableBit | kBuildToElementBit)) == kBuildToVariableBit;
+    return parts >= 1 && arguments == parts + (previous ? 1 : 0);
+}
+
+template <typename... Parts>
+constexpr bool IsPartCount() {
+    return sizeof...(Parts) >= 1 && sizeof...(Parts) <= static_cast<std::size_t>(kMaxBuildParts);
 }
 }  // namespace detail
 
@@ -87,23 +89,20 @@ inline char* StringBuilder(Word request, Args... args) {
 
 // StringBuilder<request>(parts... [, previous]): the same call with a constant request;
 // the compiler refuses an argument count that differs from the request's parts (plus the
-// previous value for a variable). Costs nothing over the core.
+// previous value for a variable) as an unsatisfied constraint. Costs nothing over the core.
 template <Word kRequest, typename... Args>
+    requires(detail::ArgumentsFit(kRequest, sizeof...(Args)))
 inline char* StringBuilder(Args... args) {
-    constexpr int kParts = static_cast<int>(kRequest & kBuildPartMask);
-    static_assert(kParts >= 1, "a request names 1 to 31 parts");
-    static_assert(sizeof...(Args) == kParts + (detail::TakesPreviousValue(kRequest) ? 1 : 0),
-                  "the arguments must be the request's parts, then a variable's previous value");
     const Word words[] = {detail::ToArgWord(args)...};
     return StringBuilderCore(kRequest, words);
 }
 
 // Assign(previous, parts...): a variable's new text, a registered heap block of T + 24
 // bytes; `previous` is the variable's current value (released when it is a heap string).
-// UTF-16 parts make a wide request. Store the result in the variable.
+// A `char16_t*` part makes the request wide. Store the result in the variable.
 template <typename... Parts>
+    requires(detail::IsPartCount<Parts...>())
 inline char* Assign(const void* previous, Parts... parts) {
-    static_assert(sizeof...(Parts) >= 1 && sizeof...(Parts) <= kMaxBuildParts);
     constexpr Word kRequest = ToVariable(sizeof...(Parts)) | detail::WidthOf<Parts...>();
     return StringBuilder<kRequest>(parts..., previous);
 }
@@ -111,8 +110,8 @@ inline char* Assign(const void* previous, Parts... parts) {
 // AssignElement(parts...): replaces the text of the element that the AccessElement just
 // before the parts' temporaries read; returns the element's new text.
 template <typename... Parts>
+    requires(detail::IsPartCount<Parts...>())
 inline char* AssignElement(Parts... parts) {
-    static_assert(sizeof...(Parts) >= 1 && sizeof...(Parts) <= kMaxBuildParts);
     constexpr Word kRequest = ToElement(sizeof...(Parts)) | detail::WidthOf<Parts...>();
     return StringBuilder<kRequest>(parts...);
 }
@@ -120,15 +119,13 @@ inline char* AssignElement(Parts... parts) {
 // Print(parts...): writes the parts to standard output; allocates nothing unless the
 // result would run past the ring's usable end. PrintThenReadKey also waits for one key.
 template <typename... Parts>
+    requires(detail::IsPartCount<Parts...>() && detail::WidthOf<Parts...>() == 0)
 inline void Print(Parts... parts) {
-    static_assert(sizeof...(Parts) >= 1 && sizeof...(Parts) <= kMaxBuildParts);
-    static_assert(detail::WidthOf<Parts...>() == 0, "the console takes byte texts");
     StringBuilder<ToConsole(sizeof...(Parts))>(parts...);
 }
 template <typename... Parts>
+    requires(detail::IsPartCount<Parts...>() && detail::WidthOf<Parts...>() == 0)
 inline void PrintThenReadKey(Parts... parts) {
-    static_assert(sizeof...(Parts) >= 1 && sizeof...(Parts) <= kMaxBuildParts);
-    static_assert(detail::WidthOf<Parts...>() == 0, "the console takes byte texts");
     StringBuilder<ToConsole(sizeof...(Parts)) | kBuildReadKey>(parts...);
 }
 
