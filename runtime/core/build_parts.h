@@ -44,6 +44,11 @@ struct BuildParts {
 
     // Whether copying any part reads a byte of [from, to). One compare pair per text part.
     bool ReadsFrom(const char* from, const char* to) const {
+        if (recordMask == 0) {
+            for (int i = 0; i < count; ++i)
+                if (text[i] < to && from < text[i] + length[i]) return true;
+            return false;
+        }
         for (int i = 0; i < count; ++i) {
             if (IsRecord(i)) {
                 if (RecordReadsFrom(RecordSlot(i), from, to)) return true;

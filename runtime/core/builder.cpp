@@ -89,10 +89,14 @@ char* CopyParts(const BuildParts& parts, char* out) {
 
 // Zero bytes from `end`: kTerminatorBytes, or as many as lie before `limit`.
 void Terminate(char* end, const char* limit) {
-    for (std::size_t i = 0; i < kTerminatorBytes && end + i < limit; ++i) end[i] = '\0';
+    if (limit - end >= static_cast<std::ptrdiff_t>(kTerminatorBytes)) {
+        std::memset(end, 0, kTerminatorBytes);
+        return;
+    }
+    for (; end < limit; ++end) *end = '\0';
 }
 
-char* BuildIn(const BuildParts& parts, char* out, const char* limit) {
+inline char* BuildIn(const BuildParts& parts, char* out, const char* limit) {
     char* end = CopyParts(parts, out);
     Terminate(end, limit);
     return out;

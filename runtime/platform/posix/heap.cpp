@@ -41,7 +41,7 @@ LPVOID HeapReAlloc(HANDLE heap, DWORD flags, LPVOID block, SIZE_T bytes) {
     const SIZE_T oldSize = *size;
     // Out of the table while realloc owns it; the erase makes room, so entering the block
     // again never needs to grow the table.
-    liveBlocks.Erase(block);
+    liveBlocks.Erase(size);
     auto* moved = static_cast<char*>(std::realloc(block, bytes != 0 ? bytes : 1));
     if (moved == nullptr) {
         liveBlocks.Insert(block, oldSize);
@@ -58,11 +58,12 @@ BOOL HeapFree(HANDLE heap, DWORD, LPVOID block) {
         return FALSE;
     }
     if (block == nullptr) return TRUE;
-    if (liveBlocks.Find(block) == nullptr) {
+    SIZE_T* size = liveBlocks.Find(block);
+    if (size == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    liveBlocks.Erase(block);
+    liveBlocks.Erase(size);
     std::free(block);
     return TRUE;
 }

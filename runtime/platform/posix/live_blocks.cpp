@@ -1,6 +1,7 @@
 // Open addressing with linear probing over block addresses; erasing shifts the run back.
 #include "live_blocks.h"
 
+#include <cstddef>
 #include <cstdlib>
 
 namespace tarnfold::posix {
@@ -10,12 +11,6 @@ namespace {
 constexpr std::size_t kFirstCapacity = 1024;
 
 }  // namespace
-
-// Blocks are at least 8-aligned: drop those bits, then take the top bits of the
-// Fibonacci hash.
-std::size_t LiveBlocks::Home(std::uintptr_t block) const {
-    return (static_cast<std::uint32_t>(block >> 3) * 0x9E3779B1u) >> shift_;
-}
 
 bool LiveBlocks::Grow() {
     const std::size_t capacity = entries_ == nullptr ? kFirstCapacity : (mask_ + 1) * 2;
@@ -36,29 +31,9 @@ bool LiveBlocks::Grow() {
     return true;
 }
 
-bool LiveBlocks::Insert(const void* block, std::size_t size) {
-    if ((count_ + 1) * 2 > mask_ + 1 && !Grow()) return false;
-    const auto key = reinterpret_cast<std::uintptr_t>(block);
-    std::size_t at = Home(key);
-    while (entries_[at].block != 0) at = (at + 1) & mask_;
-    entries_[at] = {key, size};
-    ++count_;
-    return true;
-}
-
-std::size_t* LiveBlocks::Find(const void* block) {
-    const auto key = reinterpret_cast<std::uintptr_t>(block);
-    if (entries_ == nullptr || key == 0) return nullptr;
-    for (std::size_t at = Home(key);; at = (at + 1) & mask_) {
-        if (entries_[at].block == key) return &entries_[at].size;
-        if (entries_[at].block == 0) return nullptr;
-    }
-}
-
-void LiveBlocks::Erase(const void* block) {
-    const auto key = reinterpret_cast<std::uintptr_t>(block);
-    std::size_t hole = Home(key);
-    while (entries_[hole].block != key) hole = (hole + 1) & mask_;
+void LiveBlocks::Erase(std::size_t* found) {
+    std::size_t hole = static_cast<std::size_t>(reinterpret_cast<Entry*>(
+                           reinterpret_cast<char*>(found) - offsetof(Entry, size)) - entries_);
     // Move back every later entry of the run whose home does not lie between the hole
     // and its own place, so that each entry stays reachable from its home.
     for (std::size_t at = (hole + 1) & mask_; entries_[at].block != 0; at = (at + 1) & mask_) {
