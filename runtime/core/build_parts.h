@@ -42,7 +42,8 @@ struct BuildParts {
         return {text[i], static_cast<std::int32_t>(length[i]), nullptr, 1, {0, 0}};
     }
 
-    // Whether copying any part reads a byte of [from, to). One compare pair per text part.
+    // Whether copying any part reads a byte of [from, to). One compare pair per text part;
+    // an empty part inside the range counts too, which only costs its caller other room.
     bool ReadsFrom(const char* from, const char* to) const {
         if (recordMask == 0) {
             for (int i = 0; i < count; ++i)
@@ -52,7 +53,7 @@ struct BuildParts {
         for (int i = 0; i < count; ++i) {
             if (IsRecord(i)) {
                 if (RecordReadsFrom(RecordSlot(i), from, to)) return true;
-            } else if (length[i] != 0 && text[i] < to && from < text[i] + length[i]) {
+            } else if (text[i] < to && from < text[i] + length[i]) {
                 return true;
             }
         }
