@@ -8,8 +8,8 @@
 //     using namespace tarnfold;
 //     int main() {
 //         const char* name = nullptr;
-//         name = StringBuilder(ToVariable(2), "Hello, ", "world", name);
-//         StringBuilder(ToConsole(2), name, kTokenCrLf);
+//         name = Assign(name, "Hello, ", "world");   // StringBuilder(ToVariable(2), ..., name)
+//         Print(name, kTokenCrLf);                   // StringBuilder(ToConsole(2), ...)
 //         ReleaseHeapString(kReleaseAll);
 //     }
 #pragma once

@@ -93,7 +93,18 @@ AccessedElement AccessElement(std::int32_t number, std::int32_t index, std::int3
     slot->length = result.length;
     slot->destination = destination;
     slot->isRecord = 0;
+    slot->destinationPosition = {number, index};
     return result;
+}
+
+ElementRecord* DestinationElement(const TempSlot& slot) {
+    if (slot.destination == nullptr) FatalLineError(kErrorCountTooHigh);
+    const auto [number, index] = slot.destinationPosition;
+    StringArray* array = ArrayTable[number];  // AccessElement checked the number
+    if (array == kErasedArray) FatalLineError(kErrorArrayErased);
+    // The name cell is no element: erasing never frees a text assigned to it.
+    if (array == nullptr || index < 0 || index >= array->count) FatalLineError(kErrorCountTooHigh);
+    return array->Element(index);
 }
 
 void InsertDeleteElements(std::int32_t count) {

@@ -58,10 +58,6 @@ extern StringArray* ArrayTable[kArrayCount];
 inline StringArray* const kErasedArray = reinterpret_cast<StringArray*>(~std::uintptr_t{0});
 
 // The array number and element index of the most recent AccessElement.
-struct ArrayPosition {
-    std::int32_t number;
-    std::int32_t index;
-};
 extern ArrayPosition LastAccess;
 
 // What AccessElement read: the element's text (never null) and its signed length
@@ -88,6 +84,13 @@ void EraseArray(std::int32_t number);
 // destination. Erased array: FatalError 7; index or number out of range: FatalError 6.
 // No allocation: a table lookup and an index.
 AccessedElement AccessElement(std::int32_t number, std::int32_t index, std::int32_t line);
+
+// The element that the access recorded in `slot` named, found again by its array number
+// and index: the record to assign, wherever the array block lies now. FatalError 6 with
+// ErrorLine when the slot names no element (the access was to an array never created),
+// the array is gone from its number, the index is the name cell or no longer an element;
+// 7 when the array has been erased since the access.
+ElementRecord* DestinationElement(const TempSlot& slot);
 
 // At LastAccess: count > 0 inserts that many empty elements, 0 clears the element, < 0
 // deletes that many elements (freeing their own texts). Moves 8-byte records only; the

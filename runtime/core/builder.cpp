@@ -5,15 +5,19 @@
 
 #include "../errors_console/console.h"
 #include "../errors_console/fatal_error.h"
+#include "build_parts.h"
 #include "deferred_record.h"
+#include "element_destination.h"
 
 namespace tarnfold {
 
 namespace {
 
 constexpr std::size_t kSpareBytes = 24;
-// Zero bytes after every result: one terminates byte text, three make sure a zero 16-bit
-// unit follows a wide text wherever it ends, so it can be measured in characters.
+// Zero bytes after a result where the room has them: one terminates byte text, three make
+// sure a zero 16-bit unit follows a wide text wherever it ends, so it can be measured in
+// characters. A room without spare bytes (an element's text rewritten in place) takes as
+// many as fit, at least one.
 constexpr std::size_t kTerminatorBytes = 3;
 
 enum class Destination { Variable, Element, Console, File, Invalid };
@@ -26,34 +30,6 @@ Destination DestinationOf(Word request) {
     if (request & kBuildFileMask) return Destination::File;
     return Destination::Invalid;
 }
-
-// The per-call cache: each part's text and byte length, measured once by the length pass.
-// A temporary that a record producer recorded is expanded instead of copied; its slot
-// is kept in `records` and its bit set in `recordMask`.
-struct MeasuredParts {
-    const char* text[kMaxBuildParts];
-    std::uint32_t length[kMaxBuildParts];
-    const TempSlot* records[kMaxBuildParts];
-    std::uint32_t recordMask = 0;
-    std::uint32_t total = 0;
-    bool tooLong = false;
-
-    void Set(int i, const char* partText, std::uint32_t partLength) {
-        text[i] = partText;
-        length[i] = partLength;
-        tooLong |= __builtin_add_overflow(total, partLength, &total);
-    }
-
-    void SetSlot(int i, const TempSlot& slot) {
-        std::uint32_t size = slot.length < 0 ? 0u - static_cast<std::uint32_t>(slot.length)
-                                             : static_cast<std::uint32_t>(slot.length);
-        Set(i, slot.text != nullptr ? slot.text : EmptyString, size);  // a slot never filled
-        if (slot.isRecord != 0 && size > 1) {
-            records[i] = &slot;
-            recordMask |= 1u << i;
-        }
-    }
-};
 
 std::uint32_t WideByteLength(const char* text) {
     const char16_t* end = reinterpret_cast<const char16_t*>(text);
@@ -69,7 +45,8 @@ int WrapSlot(int index) {
 
 // Length pass. The k 0x7F parts take slots s-k+1 .. s from left to right; they are
 // resolved once k is known.
-void MeasureParts(const Word* args, int count, bool wide, MeasuredParts& parts) {
+void MeasureParts(const Word* args, bool wide, BuildParts& parts) {
+    const int count = parts.count;
     int temporaries = 0;
     for (int i = 0; i < count; ++i) {
         Word token = args[i];
@@ -86,6 +63,7 @@ void MeasureParts(const Word* args, int count, bool wide, MeasuredParts& parts) 
                       static_cast<std::uint32_t>(ref.length));
         }
     }
+    parts.temporaries = temporaries;
     if (temporaries == 0) return;
     int slot = WrapSlot(TempSlotTable.current - temporaries + 1);
     for (int i = 0; i < count; ++i) {
@@ -95,28 +73,33 @@ void MeasureParts(const Word* args, int count, bool wide, MeasuredParts& parts) 
     }
 }
 
-// Copy pass, left to right, expanding records. A variable's or element's new block never
-// overlaps a part (kMayOverlap false: plain memcpy). Output room in the ring lies after
-// every temporary, or at the ring's start after a wrap, so a part may begin inside it only
-// at or after the copy's write position: memmove is always right there.
-template <bool kMayOverlap>
-char* CopyParts(const MeasuredParts& parts, int count, char* out) {
-    for (int i = 0; i < count; ++i) {
-        if (parts.recordMask & (1u << i)) {
-            out = ExpandRecord(*parts.records[i], out);
+// Copy pass, left to right, expanding records. Every room is taken so that no part reads
+// from it, so a plain copy is always right.
+char* CopyParts(const BuildParts& parts, char* out) {
+    for (int i = 0; i < parts.count; ++i) {
+        if (parts.IsRecord(i)) {
+            out = ExpandRecord(parts.RecordSlot(i), out);
             continue;
         }
-        if constexpr (kMayOverlap)
-            std::memmove(out, parts.text[i], parts.length[i]);
-        else
-            std::memcpy(out, parts.text[i], parts.length[i]);
+        std::memcpy(out, parts.text[i], parts.length[i]);
         out += parts.length[i];
     }
     return out;
 }
 
-void Terminate(char* end) {
-    for (std::size_t i = 0; i < kTerminatorBytes; ++i) end[i] = '\0';
+// Zero bytes from `end`: kTerminatorBytes, or as many as lie before `limit`.
+void Terminate(char* end, const char* limit) {
+    if (limit - end >= static_cast<std::ptrdiff_t>(kTerminatorBytes)) {
+        std::memset(end, 0, kTerminatorBytes);
+        return;
+    }
+    for (; end < limit; ++end) *end = '\0';
+}
+
+inline char* BuildIn(const BuildParts& parts, char* out, const char* limit) {
+    char* end = CopyParts(parts, out);
+    Terminate(end, limit);
+    return out;
 }
 
 }  // namespace
@@ -125,11 +108,11 @@ char* StringBuilderCore(Word request, const Word* args) {
     if (TempSlotTable.current == 0) RuntimeStart();
     Destination destination = DestinationOf(request);
     if (destination == Destination::Invalid) return nullptr;
-    const int count = static_cast<int>(request & kBuildPartMask);
     const bool wide = (request & kBuildWide) != 0;
 
-    MeasuredParts parts;
-    MeasureParts(args, count, wide, parts);
+    BuildParts parts;
+    parts.count = static_cast<int>(request & kBuildPartMask);
+    MeasureParts(args, wide, parts);
     if (parts.tooLong || parts.total > 0x7FFFFFFFu - kSpareBytes) FatalError(kErrorHeapAlloc);
     const std::size_t room = parts.total + kSpareBytes;
 
@@ -137,28 +120,38 @@ char* StringBuilderCore(Word request, const Word* args) {
         case Destination::Variable: {
             char* block = static_cast<char*>(AllocBlock(room, false));
             RegisterHeapString(block);
-            Terminate(CopyParts<false>(parts, count, block));
+            BuildIn(parts, block, block + room);
             ReleaseHeapString(reinterpret_cast<const void*>(
-                static_cast<std::uintptr_t>(args[count])));
+                static_cast<std::uintptr_t>(args[parts.count])));
             return block;
         }
+        case Destination::Element: {
+            // The element that the access just before the k temporaries recorded.
+            const TempSlot& slot = TempSlotTable.slot[WrapSlot(TempSlotTable.current - parts.temporaries)];
+            ElementRoom element = TakeElementRoom(slot, parts);
+            if (element.out != nullptr) BuildIn(parts, element.out, element.limit);
+            return DeliverElement(element);
+        }
         case Destination::Console: {
+            // The ring serves unless the result would pass its usable end or a part lies in
+            // the room (after a wrap, older temporaries lie ahead of the position).
             char* position = RingPosition();
-            bool fitsRing = static_cast<std::size_t>(ScratchRing + kRingUsableEnd - position) >= room;
-            char* out = fitsRing ? RecordTemp(position + room).start
-                                 : static_cast<char*>(AllocBlock(room, false));
-            Terminate(CopyParts<true>(parts, count, out));
+            bool inRing = static_cast<std::size_t>(ScratchRing + kRingUsableEnd - position) >= room &&
+                          !parts.ReadsFrom(position, position + room);
+            char* out = inRing ? RecordTemp(position + room).start
+                               : static_cast<char*>(AllocBlock(room, false));
+            BuildIn(parts, out, out + room);
             WriteStdout(out);
             if (request & kBuildReadKey) ReadKey();
-            if (!fitsRing) FreeBlock(out);
+            if (!inRing) FreeBlock(out);
             return nullptr;
         }
-        case Destination::Element:
         case Destination::File:
+            // The file slots deliver here.
+            break;
         case Destination::Invalid:
             break;
     }
-    // Element and file destinations arrive with the array-element and file-slot steps.
     return nullptr;
 }
 

@@ -3,10 +3,12 @@
 // One call names up to 31 parts (pointers to texts, predefined-string tokens, slot-number
 // tokens, and kLastTemp for the temporaries produced just before the call) and a
 // destination. The builder measures every part once, takes room once (one heap block of
-// T + 24 bytes for a variable; the scratch ring for output), copies the parts left to
-// right expanding deferred records, terminates the result and delivers it.
+// T + 24 bytes for a variable; the element's own bytes or a block for an element; the
+// scratch ring for output), copies the parts left to right expanding deferred records,
+// terminates the result and delivers it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <type_traits>
 
@@ -47,15 +49,84 @@ constexpr Word ToArgWord(T value) {
     else
         return static_cast<Word>(value);
 }
+
+template <typename T>
+constexpr bool IsWideText() {
+    using Pointee = std::remove_cv_t<std::remove_pointer_t<T>>;
+    return std::is_pointer_v<T> && std::is_same_v<Pointee, char16_t>;
+}
+// kBuildWide when any part is a `char16_t` pointer: the call's pointer parts are UTF-16
+// texts (a wide variable's value, typed `char*` as the builder returns it, may join them).
+template <typename... Parts>
+constexpr Word WidthOf() {
+    return (IsWideText<Parts>() || ...) ? kBuildWide : 0;
+}
+
+// Whether `arguments` values are what a constant request takes: its 1 to 31 parts, then a
+// variable's previous value.
+constexpr bool ArgumentsFit(Word request, std::size_t arguments) {
+    const std::size_t parts = request & kBuildPartMask;
+    const bool previous = (request & (kBuildToVariableBit | kBuildToElementBit)) == kBuildToVariableBit;
+    return parts >= 1 && arguments == parts + (previous ? 1 : 0);
+}
+
+template <typename... Parts>
+constexpr bool IsPartCount() {
+    return sizeof...(Parts) >= 1 && sizeof...(Parts) <= static_cast<std::size_t>(kMaxBuildParts);
+}
 }  // namespace detail
 
 // StringBuilder(request, part 1 ... part n [, previous]): parts are `const char*` (or
 // `const char16_t*` with kBuildWide) and tokens, mixed freely. Costs nothing over the core.
+// The request may be computed at run time, so nothing checks that the arguments match it:
+// prefer the forms below wherever the request is a constant.
 template <typename... Args>
 inline char* StringBuilder(Word request, Args... args) {
     static_assert(sizeof...(Args) >= 1 && sizeof...(Args) <= kMaxBuildParts + 1);
     const Word words[] = {detail::ToArgWord(args)...};
     return StringBuilderCore(request, words);
+}
+
+// StringBuilder<request>(parts... [, previous]): the same call with a constant request;
+// the compiler refuses an argument count that differs from the request's parts (plus the
+// previous value for a variable) as an unsatisfied constraint. Costs nothing over the core.
+template <Word kRequest, typename... Args>
+    requires(detail::ArgumentsFit(kRequest, sizeof...(Args)))
+inline char* StringBuilder(Args... args) {
+    const Word words[] = {detail::ToArgWord(args)...};
+    return StringBuilderCore(kRequest, words);
+}
+
+// Assign(previous, parts...): a variable's new text, a registered heap block of T + 24
+// bytes; `previous` is the variable's current value (released when it is a heap string).
+// A `char16_t*` part makes the request wide. Store the result in the variable.
+template <typename... Parts>
+    requires(detail::IsPartCount<Parts...>())
+inline char* Assign(const void* previous, Parts... parts) {
+    constexpr Word kRequest = ToVariable(sizeof...(Parts)) | detail::WidthOf<Parts...>();
+    return StringBuilder<kRequest>(parts..., previous);
+}
+
+// AssignElement(parts...): replaces the text of the element that the AccessElement just
+// before the parts' temporaries read; returns the element's new text.
+template <typename... Parts>
+    requires(detail::IsPartCount<Parts...>())
+inline char* AssignElement(Parts... parts) {
+    constexpr Word kRequest = ToElement(sizeof...(Parts)) | detail::WidthOf<Parts...>();
+    return StringBuilder<kRequest>(parts...);
+}
+
+// Print(parts...): writes the parts to standard output; allocates nothing unless the
+// result would run past the ring's usable end. PrintThenReadKey also waits for one key.
+template <typename... Parts>
+    requires(detail::IsPartCount<Parts...>() && detail::WidthOf<Parts...>() == 0)
+inline void Print(Parts... parts) {
+    StringBuilder<ToConsole(sizeof...(Parts))>(parts...);
+}
+template <typename... Parts>
+    requires(detail::IsPartCount<Parts...>() && detail::WidthOf<Parts...>() == 0)
+inline void PrintThenReadKey(Parts... parts) {
+    StringBuilder<ToConsole(sizeof...(Parts)) | kBuildReadKey>(parts...);
 }
 
 }  // namespace tarnfold

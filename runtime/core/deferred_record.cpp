@@ -64,4 +64,30 @@ char* ExpandRecord(const TempSlot& slot, char* out) {
     }
 }
 
+bool RecordReadsFrom(const TempSlot& slot, const char* from, const char* to) {
+    auto overlaps = [from, to](const void* start, std::size_t size) {
+        const char* first = static_cast<const char*>(start);
+        return size != 0 && first < to && from < first + size;
+    };
+    const Word* record = reinterpret_cast<const Word*>(slot.text);
+    switch (record[1]) {
+        case kRecordSplice: {
+            std::size_t words = 6;  // mark, kind, R, F, S, end pointer
+            while (record[words] != 0) ++words;
+            const char* source = AsText(record[4]);
+            const char* replacement = AsText(record[2]);
+            return overlaps(record, (words + 1) * sizeof(Word)) ||
+                   overlaps(replacement, std::strlen(replacement) + 1) ||
+                   (AsText(record[words - 1]) > source &&
+                    overlaps(source, static_cast<std::size_t>(AsText(record[words - 1]) - source)));
+        }
+        case kRecordFileContents: {
+            const char* name = AsText(record[2]);
+            return overlaps(record, 4 * sizeof(Word)) || overlaps(name, std::strlen(name) + 1);
+        }
+        default:
+            return overlaps(record, 3 * sizeof(Word));
+    }
+}
+
 }  // namespace tarnfold

@@ -24,4 +24,8 @@ inline void MarkRecordTemp(TempSlot* slot, std::int32_t length) {
 // end of what it wrote. Records are not changed, so a record may be expanded again.
 char* ExpandRecord(const TempSlot& slot, char* out);
 
+// Whether expanding the record of `slot` reads any byte of [from, to): its own words, and
+// the texts it names (a splice's source and replacement, a file name). Reads only the record.
+bool RecordReadsFrom(const TempSlot& slot, const char* from, const char* to);
+
 }  // namespace tarnfold

@@ -39,11 +39,20 @@ struct ElementRecord {
     std::int32_t length;
 };
 
+// An array number and an element index (-1 is the name cell).
+struct ArrayPosition {
+    std::int32_t number;
+    std::int32_t index;
+};
+
 struct TempSlot {
     const char* text;
     std::int32_t length;         // bytes; consumers take the absolute value
     ElementRecord* destination;  // the element AccessElement read, or null
     Word isRecord;               // set only by record producers: the builder expands these
+    // With a destination: where the access read it. The builder finds the element again by
+    // this position, since the array block may have moved or gone since the access.
+    ArrayPosition destinationPosition;
 };
 
 struct TempSlots {

@@ -170,6 +170,59 @@ TEST_F(ConsoleBuild, OutputPastTheUsableEndUsesAHeapBlockAndLeavesTheRingAlone) 
     SetRingPosition(ScratchRing);
 }
 
+// Regression for "A record part can be overwritten before it is expanded": the output room
+// takes the slot that a slot-number token names; the part keeps the record it was measured as.
+TEST_F(ConsoleBuild, ARecordPartCanBeOverwrittenBeforeItIsExpanded) {
+    RecordedTemp buffer = NewStr(5);
+    for (int i = 0; i < kTempSlotCount - 1; ++i) RepeatText("r", 3);
+    const Word oldest = SlotToken(SlotNumber(buffer.slot));
+    EXPECT_EQ(Print("<", oldest, ">"), "<");  // the console stops at the first zero byte
+    TempSlot* room = SelectTempSlot(0);
+    ASSERT_EQ(room, buffer.slot);  // the room took the record's slot
+    EXPECT_EQ(std::string(room->text, 10), std::string("<\0\0\0\0\0>\0\0\0", 10));
+}
+
+// Regression for "Output room after a wrap can lie over a later part": a temporary recorded
+// ahead of the wrapped position lies in the room; the result is built in a heap block.
+TEST_F(ConsoleBuild, OutputRoomAfterAWrapCanLieOverALaterPart) {
+    SetRingPosition(ScratchRing + 1000);
+    RecordText("TAIL");
+    SetRingPosition(ScratchRing);
+    const std::string filler(2000, 'a');
+    EXPECT_EQ(Print(filler.c_str(), kLastTemp), filler + "TAIL");
+    EXPECT_EQ(RingPosition(), ScratchRing);  // the room was not taken in the ring
+    EXPECT_STREQ(SelectTempSlot(0)->text, "TAIL");
+    // The record words of a record part count as its source too.
+    SetRingPosition(ScratchRing + 1000);
+    NewStr(3);
+    SetRingPosition(ScratchRing);
+    EXPECT_EQ(Print(filler.c_str(), kLastTemp, "z"), filler);
+    EXPECT_EQ(RingPosition(), ScratchRing);
+}
+
+// Regression for "Nothing checks that a StringBuilder call has as many arguments as its
+// request says": the checked forms refuse a mismatch at compile time.
+template <Word kRequest, typename... Args>
+concept Builds = requires(Args... args) { StringBuilder<kRequest>(args...); };
+static_assert(Builds<ToVariable(2), const char*, Word, char*>);
+static_assert(!Builds<ToVariable(2), const char*, Word>, "a variable needs its previous value");
+static_assert(!Builds<ToConsole(1), const char*, const char*>, "output takes no previous value");
+static_assert(Builds<ToElement(1), Word> && !Builds<ToElement(1), Word, char*>);
+static_assert(Builds<ToFileSlot(3, 2), const char*, Word>);
+static_assert(!Builds<ToConsole(0)>, "a request names at least one part");
+
+TEST_F(ConsoleBuild, CheckedFormsBuildTheRequestTheirArgumentsName) {
+    char* text = Assign(nullptr, "one", kTokenSpace, "two");
+    EXPECT_STREQ(text, "one two");
+    EXPECT_EQ(BlockSize(text), 7u + 24u);
+    char* wide = Assign(text, u"\u0416", u"!");
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(wide)), u"\u0416!");
+    EXPECT_FALSE(IsRegistered(text));
+    ::testing::internal::CaptureStdout();
+    tarnfold::Print("a", kTokenTab, "b");  // not the fixture's helper
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "a\tb");
+}
+
 TEST(StringBuilderDeathTest, AssigningWithAFullRegistryIsFatal) {
     EXPECT_FATAL(
         {

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/win32.h"
 #include "support/emulation.h"
@@ -32,6 +33,60 @@ TEST(PlatformHeap, SizeIsWhatWasAskedForAndReallocKeepsContents) {
 
 TEST(PlatformHeap, HugeAllocationFailsWithNull) {
     EXPECT_EQ(HeapAlloc(GetProcessHeap(), 0, 0x7FFFFFF0u), nullptr);
+}
+
+// Regression for "The POSIX heap reads 8 bytes in front of any pointer it is given": a
+// pointer that is no live block is refused with ERROR_INVALID_PARAMETER by all three calls.
+TEST(PlatformHeap, ForeignInteriorAndFreedPointersAreRefusedCleanly) {
+    HANDLE heap = GetProcessHeap();
+    static char foreignStatic[64];
+    char foreignStack[32];
+    auto* live = static_cast<char*>(HeapAlloc(heap, 0, 40));
+    auto* freed = static_cast<char*>(HeapAlloc(heap, 0, 40));
+    ASSERT_TRUE(HeapFree(heap, 0, freed));
+    for (char* pointer : {foreignStatic + 16, foreignStack + 8, live + 8, freed}) {
+        SetLastError(0);
+        EXPECT_FALSE(HeapFree(heap, 0, pointer));
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+        SetLastError(0);
+        EXPECT_EQ(HeapSize(heap, 0, pointer), static_cast<SIZE_T>(-1));
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+        SetLastError(0);
+        EXPECT_EQ(HeapReAlloc(heap, 0, pointer, 100), nullptr);
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    }
+    EXPECT_EQ(HeapSize(heap, 0, live), 40u);
+    EXPECT_TRUE(HeapFree(heap, 0, live));
+    EXPECT_TRUE(HeapFree(heap, 0, nullptr));
+}
+
+#ifndef _WIN32
+// The emulation promises more than Windows, whose heap also looks in front of a pointer:
+// a pointer just past an unreadable page is refused without a fault.
+TEST(PlatformHeap, PointerAfterAnUnreadablePageIsRefusedWithoutReadingIt) {
+    GuardedPage page;
+    char* pointer = page.Unreadable() + 8;
+    EXPECT_FALSE(HeapFree(GetProcessHeap(), 0, pointer));
+    EXPECT_EQ(HeapSize(GetProcessHeap(), 0, pointer), static_cast<SIZE_T>(-1));
+    EXPECT_EQ(HeapReAlloc(GetProcessHeap(), 0, pointer, 8), nullptr);
+}
+#endif
+
+// Many live blocks at once, freed and moved in an interleaved order: every size stays with
+// its block.
+TEST(PlatformHeap, ThousandsOfBlocksKeepTheirSizesThroughFreesAndMoves) {
+    HANDLE heap = GetProcessHeap();
+    constexpr int kBlocks = 5000;
+    std::vector<char*> blocks(kBlocks);
+    for (int i = 0; i < kBlocks; ++i) blocks[i] = static_cast<char*>(HeapAlloc(heap, 0, i % 97 + 1));
+    for (int i = 0; i < kBlocks; i += 2) ASSERT_TRUE(HeapFree(heap, 0, blocks[i]));
+    for (int i = 1; i < kBlocks; i += 4)
+        ASSERT_NE(blocks[i] = static_cast<char*>(HeapReAlloc(heap, 0, blocks[i], 300 + i)), nullptr);
+    for (int i = 1; i < kBlocks; i += 2) {
+        SIZE_T expected = (i % 4 == 1) ? static_cast<SIZE_T>(300 + i) : static_cast<SIZE_T>(i % 97 + 1);
+        ASSERT_EQ(HeapSize(heap, 0, blocks[i]), expected) << i;
+        ASSERT_TRUE(HeapFree(heap, 0, blocks[i]));
+    }
 }
 
 TEST(PlatformModule, FileNameIsTheRunningExecutable) {

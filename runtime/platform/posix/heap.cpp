@@ -1,28 +1,20 @@
-// Process heap: malloc blocks behind a header that keeps the size asked for.
+// Process heap: malloc blocks whose sizes live in a table of live blocks, not in front of them.
 #include "../win32.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
+#include "live_blocks.h"
+
 namespace {
 
-// Eight bytes keep the blocks 8-aligned, as HeapAlloc's are on 32-bit Windows.
-struct BlockHeader {
-    std::uint32_t size;
-    std::uint32_t magic;
-};
-constexpr std::uint32_t kLiveMagic = 0x48656170;  // "Heap"
-constexpr std::uint32_t kFreedMagic = 0x46726565;  // "Free"
+constexpr SIZE_T kLargestBlock = 0x7FFF0000u;
 int processHeapTag;
+tarnfold::posix::LiveBlocks liveBlocks;
 
-BlockHeader* HeaderOf(LPCVOID block) {
-    return reinterpret_cast<BlockHeader*>(const_cast<char*>(static_cast<const char*>(block)) -
-                                          sizeof(BlockHeader));
-}
-
-bool IsLiveBlock(HANDLE heap, LPCVOID block) {
-    return heap == &processHeapTag && block != nullptr && HeaderOf(block)->magic == kLiveMagic;
+LPVOID Refuse(DWORD error) {
+    SetLastError(error);
+    return nullptr;
 }
 
 }  // namespace
@@ -30,60 +22,57 @@ bool IsLiveBlock(HANDLE heap, LPCVOID block) {
 HANDLE GetProcessHeap() { return &processHeapTag; }
 
 LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes) {
-    if (heap != &processHeapTag || bytes > 0x7FFF0000u) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
+    if (heap != &processHeapTag || bytes > kLargestBlock) return Refuse(ERROR_NOT_ENOUGH_MEMORY);
+    // malloc's blocks are 8-aligned or better, as HeapAlloc's are on 32-bit Windows.
+    const SIZE_T asked = bytes != 0 ? bytes : 1;
+    void* block = (flags & HEAP_ZERO_MEMORY) ? std::calloc(1, asked) : std::malloc(asked);
+    if (block == nullptr) return Refuse(ERROR_NOT_ENOUGH_MEMORY);
+    if (!liveBlocks.Insert(block, bytes)) {
+        std::free(block);
+        return Refuse(ERROR_NOT_ENOUGH_MEMORY);
     }
-    auto* header = static_cast<BlockHeader*>(
-        (flags & HEAP_ZERO_MEMORY) ? std::calloc(1, sizeof(BlockHeader) + bytes)
-                                   : std::malloc(sizeof(BlockHeader) + bytes));
-    if (header == nullptr) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
-    header->size = static_cast<std::uint32_t>(bytes);
-    header->magic = kLiveMagic;
-    return header + 1;
+    return block;
 }
 
 LPVOID HeapReAlloc(HANDLE heap, DWORD flags, LPVOID block, SIZE_T bytes) {
-    if (!IsLiveBlock(heap, block)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
+    SIZE_T* size = heap == &processHeapTag ? liveBlocks.Find(block) : nullptr;
+    if (size == nullptr) return Refuse(ERROR_INVALID_PARAMETER);
+    if (bytes > kLargestBlock) return Refuse(ERROR_NOT_ENOUGH_MEMORY);
+    const SIZE_T oldSize = *size;
+    // Out of the table while realloc owns it; the erase makes room, so entering the block
+    // again never needs to grow the table.
+    liveBlocks.Erase(size);
+    auto* moved = static_cast<char*>(std::realloc(block, bytes != 0 ? bytes : 1));
+    if (moved == nullptr) {
+        liveBlocks.Insert(block, oldSize);
+        return Refuse(ERROR_NOT_ENOUGH_MEMORY);
     }
-    if (bytes > 0x7FFF0000u) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
-    BlockHeader* old = HeaderOf(block);
-    std::uint32_t oldSize = old->size;
-    auto* header = static_cast<BlockHeader*>(std::realloc(old, sizeof(BlockHeader) + bytes));
-    if (header == nullptr) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
-    header->size = static_cast<std::uint32_t>(bytes);
-    if ((flags & HEAP_ZERO_MEMORY) && bytes > oldSize)
-        std::memset(reinterpret_cast<char*>(header + 1) + oldSize, 0, bytes - oldSize);
-    return header + 1;
+    liveBlocks.Insert(moved, bytes);
+    if ((flags & HEAP_ZERO_MEMORY) && bytes > oldSize) std::memset(moved + oldSize, 0, bytes - oldSize);
+    return moved;
 }
 
 BOOL HeapFree(HANDLE heap, DWORD, LPVOID block) {
-    if (block == nullptr) return heap == &processHeapTag;
-    if (!IsLiveBlock(heap, block)) {
+    if (heap != &processHeapTag) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    BlockHeader* header = HeaderOf(block);
-    header->magic = kFreedMagic;
-    std::free(header);
+    if (block == nullptr) return TRUE;
+    SIZE_T* size = liveBlocks.Find(block);
+    if (size == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    liveBlocks.Erase(size);
+    std::free(block);
     return TRUE;
 }
 
 SIZE_T HeapSize(HANDLE heap, DWORD, LPCVOID block) {
-    if (!IsLiveBlock(heap, block)) {
+    const SIZE_T* size = heap == &processHeapTag ? liveBlocks.Find(block) : nullptr;
+    if (size == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return static_cast<SIZE_T>(-1);
     }
-    return HeaderOf(block)->size;
+    return *size;
 }

@@ -1,0 +1,64 @@
+// The string builder's per-call cache: each part's text and byte length, measured once.
+//
+// Everything a part needs is taken by value in the length pass, so that taking the room
+// (which may record a temporary over a slot that a part named) cannot change a part.
+#pragma once
+
+#include <cstdint>
+
+#include "builder.h"
+#include "deferred_record.h"
+#include "storage.h"
+
+namespace tarnfold {
+
+struct BuildParts {
+    const char* text[kMaxBuildParts];
+    std::uint32_t length[kMaxBuildParts];
+    std::uint32_t recordMask = 0;  // bit i: part i is a deferred record, expanded not copied
+    std::uint32_t total = 0;
+    int count = 0;
+    int temporaries = 0;  // k: the number of kLastTemp parts
+    bool tooLong = false;
+
+    void Set(int i, const char* partText, std::uint32_t partLength) {
+        text[i] = partText;
+        length[i] = partLength;
+        tooLong |= __builtin_add_overflow(total, partLength, &total);
+    }
+
+    // A temporary's text, absolute length and record kind, copied out of its slot.
+    void SetSlot(int i, const TempSlot& slot) {
+        std::uint32_t size = slot.length < 0 ? 0u - static_cast<std::uint32_t>(slot.length)
+                                             : static_cast<std::uint32_t>(slot.length);
+        Set(i, slot.text != nullptr ? slot.text : EmptyString, size);  // a slot never filled
+        if (slot.isRecord != 0 && size > 1) recordMask |= 1u << i;
+    }
+
+    bool IsRecord(int i) const { return (recordMask & (1u << i)) != 0; }
+
+    // The slot that record part i was read from, as it was when it was measured.
+    TempSlot RecordSlot(int i) const {
+        return {text[i], static_cast<std::int32_t>(length[i]), nullptr, 1, {0, 0}};
+    }
+
+    // Whether copying any part reads a byte of [from, to). One compare pair per text part;
+    // an empty part inside the range counts too, which only costs its caller other room.
+    bool ReadsFrom(const char* from, const char* to) const {
+        if (recordMask == 0) {
+            for (int i = 0; i < count; ++i)
+                if (text[i] < to && from < text[i] + length[i]) return true;
+            return false;
+        }
+        for (int i = 0; i < count; ++i) {
+            if (IsRecord(i)) {
+                if (RecordReadsFrom(RecordSlot(i), from, to)) return true;
+            } else if (text[i] < to && from < text[i] + length[i]) {
+                return true;
+            }
+        }
+        return false;
+    }
+};
+
+}  // namespace tarnfold

@@ -1,0 +1,210 @@
+// The builder's element destination: the room rules for borrowed, owned and empty elements,
+// and an element found again after its array changed.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "arrays_text/array_fixture.h"
+#include "platform/win32.h"
+#include "support/fatal_echo.h"
+#include "support/storage_probe.h"
+
+namespace tarnfold {
+namespace {
+
+using testing_support::AssignOwned;
+using testing_support::RecordText;
+using testing_support::TextsOf;
+
+constexpr SIZE_T kNoBlock = static_cast<SIZE_T>(-1);
+
+SIZE_T BlockSize(const void* block) { return HeapSize(GetProcessHeap(), 0, block); }
+
+class ElementDestinationTest : public testing_support::StringArrayTest {
+protected:
+    // Array 1 as Recall leaves it: "0123456789" and "NEXT" borrowed from one shared block,
+    // each line's CR a zero byte, its LF kept.
+    StringArray* RecalledLines() {
+        static const char file[] = "0123456789\0\nNEXT\0\n";
+        StringArray* array = CreateArray(1, 1);
+        array->sharedText = static_cast<char*>(AllocBlock(sizeof file, false));
+        std::memcpy(array->sharedText, file, sizeof file);
+        *array->Element(0) = {array->sharedText, -10};
+        *array->Element(1) = {array->sharedText + 12, -4};
+        return array;
+    }
+    // Element 0 of array 2 owning a block of exactly `blockSize` bytes that holds `text`.
+    ElementRecord* OwnedElement(std::size_t blockSize, const char* text) {
+        StringArray* array = CreateArray(2, 0);
+        auto* block = static_cast<char*>(AllocBlock(blockSize, false));
+        std::strcpy(block, text);
+        *array->Element(0) = {block, static_cast<std::int32_t>(std::strlen(text))};
+        return array->Element(0);
+    }
+};
+
+TEST_F(ElementDestinationTest, BorrowedTextIsRewrittenInPlaceOnlyWhenItFits) {
+    StringArray* array = RecalledLines();
+    char* shared = array->sharedText;
+    // Exactly the line's length: one terminator on the CR, the LF and next line stay whole.
+    AccessElement(1, 0, __LINE__);
+    EXPECT_EQ(AssignElement("ABCDEFGHIJ"), shared);
+    EXPECT_EQ(std::string(shared, 18), std::string("ABCDEFGHIJ\0\nNEXT\0\n", 18));
+    EXPECT_EQ(array->Element(0)->length, -10);
+    AccessElement(1, 0, __LINE__);
+    EXPECT_EQ(AssignElement("abc", "def"), shared);
+    EXPECT_EQ(array->Element(0)->length, -6);
+    EXPECT_STREQ(shared, "abcdef");
+    // Longer than the line: a block of its own; the shared block is not freed.
+    AccessElement(1, 0, __LINE__);
+    char* text = AssignElement("abcdef", "ghijkl");
+    EXPECT_NE(text, shared);
+    EXPECT_STREQ(text, "abcdefghijkl");
+    EXPECT_EQ(array->Element(0)->length, 12);
+    EXPECT_EQ(BlockSize(text), 36u);
+    EXPECT_EQ(TextsOf(1)[1], "NEXT");
+}
+
+TEST_F(ElementDestinationTest, OwnedBlockInPlaceWithPointerPartsNewBlockWithATemporary) {
+    ElementRecord* element = OwnedElement(40, "sixteen bytes..!");
+    char* block = element->text;
+    AccessElement(2, 0, __LINE__);
+    EXPECT_EQ(AssignElement("0123456789", "abcdefghij"), block);
+    EXPECT_EQ(element->length, 20);
+    EXPECT_STREQ(block, "0123456789abcdefghij");
+
+    // The same with one temporary part: a new block, and the old one freed after the copy.
+    *element = {block, 16};
+    AccessElement(2, 0, __LINE__);
+    RecordText("abcdefghij");
+    char* text = AssignElement("0123456789", kLastTemp);
+    EXPECT_NE(text, block);
+    EXPECT_STREQ(text, "0123456789abcdefghij");
+    EXPECT_EQ(BlockSize(text), 44u);
+    EXPECT_EQ(BlockSize(block), kNoBlock);
+}
+
+TEST_F(ElementDestinationTest, OwnedBlockTooSmallIsResizedWhenNoPartIsATemporary) {
+    ElementRecord* element = OwnedElement(12, "short");
+    AccessElement(2, 0, __LINE__);
+    const std::string longer(100, 'r');
+    char* text = AssignElement(longer.c_str(), "!");
+    EXPECT_EQ(element->text, text);
+    EXPECT_EQ(element->length, 101);
+    EXPECT_EQ(BlockSize(text), 125u);
+    EXPECT_EQ(std::string(text), longer + "!");
+}
+
+// Regression: every result ended in three zero bytes, past an owned block used in place
+// with T just below its size (the sanitizer preset sees the overrun).
+TEST_F(ElementDestinationTest, InPlaceResultWritesOnlyTheTerminatorThatFits) {
+    ElementRecord* element = OwnedElement(21, "abc");
+    AccessElement(2, 0, __LINE__);
+    EXPECT_EQ(AssignElement("01234567890123456789"), element->text);
+    EXPECT_EQ(std::string(element->text, 21), "01234567890123456789" + std::string(1, '\0'));
+}
+
+// Regression: a part that reads the element's own bytes was overwritten while it was copied.
+TEST_F(ElementDestinationTest, PartReadingTheElementsOwnBlockGetsANewBlock) {
+    ElementRecord* owned = OwnedElement(30, "abcdef");
+    char* block = owned->text;
+    AccessElement(2, 0, __LINE__);
+    EXPECT_STREQ(AssignElement("x", block), "xabcdef");
+    EXPECT_NE(owned->text, block);
+    EXPECT_EQ(BlockSize(block), kNoBlock);
+
+    StringArray* lines = RecalledLines();
+    AccessElement(1, 0, __LINE__);
+    EXPECT_STREQ(AssignElement("ab", lines->sharedText + 2), "ab23456789");
+    EXPECT_EQ(lines->Element(0)->length, 10);
+    EXPECT_EQ(std::string(lines->sharedText, 11), std::string("0123456789\0", 11));
+}
+
+// Regression: an empty result for an empty element wrote its terminator through null.
+TEST_F(ElementDestinationTest, EmptyResultForAnEmptyElementWritesNothing) {
+    StringArray* array = CreateArray(3, 0);
+    AccessElement(3, 0, __LINE__);
+    EXPECT_EQ(AssignElement(""), EmptyString);
+    EXPECT_EQ(array->Element(0)->text, nullptr);
+    EXPECT_EQ(array->Element(0)->length, 0);
+}
+
+// Regression for "An element destination goes stale": the access's array block moved
+// (InsertDeleteElements) before the assignment; the assignment reaches the element anyway.
+TEST_F(ElementDestinationTest, AnElementDestinationGoesStale) {
+    testing_support::ArrayOf(4, {"a", "b", "c"});
+    AccessElement(4, 1, __LINE__);
+    InsertDeleteElements(200);  // element 1 is now the first of 200 new ones
+    AssignElement("new");
+    EXPECT_EQ(TextsOf(4)[1], "new");
+    EXPECT_EQ(TextsOf(4)[201], "b");
+}
+
+using ElementDestinationDeathTest = ElementDestinationTest;
+
+TEST_F(ElementDestinationDeathTest, AnElementDestinationGoesStaleAfterItsArrayIsErased) {
+    EXPECT_FATAL(
+        {
+            CreateArray(4, 2);
+            AccessElement(4, 1, 41);
+            EraseArray(4);
+            AssignElement("x");
+        },
+        -7, "Line 41: Array was erased");
+    EXPECT_FATAL(
+        {
+            CreateArray(4, 2);
+            AccessElement(4, 2, 42);
+            InsertDeleteElements(-1);  // the last element goes
+            AssignElement("x");
+        },
+        -6, "Line 42: Count too high");
+}
+
+TEST_F(ElementDestinationDeathTest, AnElementAssignmentAfterAnAccessToAnArrayThatWasNeverCreated) {
+    EXPECT_FATAL(
+        {
+            AccessElement(5, 0, 51);
+            AssignElement("x");
+        },
+        -6, "Line 51: Count too high");
+}
+
+TEST_F(ElementDestinationDeathTest, AssignmentToTheNameCellIsRejected) {
+    EXPECT_FATAL(
+        {
+            CreateArray(6, 0, "name");
+            AccessElement(6, kNameCell, 61);
+            AssignElement("x");
+        },
+        -6, "Line 61: Count too high");
+}
+
+// Echoes the message like EchoFatalMessages, after taking the fake owned text of array 7's
+// element 0 out of the clean-up's way (erasing the array would free it).
+void ForgetFakeTextThenEcho(const char* message, const char* caption) {
+    ArrayTable[7]->Element(0)->length = 0;
+    std::fprintf(stderr, "[%s|%s]\n", caption, message);
+    std::fflush(stderr);
+}
+
+TEST_F(ElementDestinationDeathTest, HeapSizeFailingOnAnOwnedTextIsFatal) {
+    static char notABlock[] = "five!";
+    std::string expected = "HeapSize failed for " +
+                           std::to_string(static_cast<std::int32_t>(reinterpret_cast<std::uintptr_t>(notABlock)));
+    EXPECT_FATAL(
+        {
+            SetFatalObserver(ForgetFakeTextThenEcho);
+            ElementRecord* element = CreateArray(7, 0)->Element(0);
+            element->text = notABlock;
+            element->length = 5;
+            AccessElement(7, 0, 71);
+            AssignElement("longer than five");
+        },
+        -10, expected);
+}
+
+}  // namespace
+}  // namespace tarnfold
