@@ -17,6 +17,8 @@ const char* BlockOf(const char* at) {
 }
 unsigned OffsetIn(const char* at) { return static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(at) & kBlockMask); }
 Block Load(const char* block) { return _mm_load_si128(reinterpret_cast<const Block*>(block)); }
+// Two blocks from a multiple of 32 lie in one page (pages are multiples of 32 bytes).
+bool IsPairAligned(const char* block) { return (reinterpret_cast<std::uintptr_t>(block) & 16) == 0; }
 unsigned Bits(Block lanes) { return static_cast<unsigned>(_mm_movemask_epi8(lanes)); }
 unsigned Lowest(unsigned bits) { return static_cast<unsigned>(__builtin_ctz(bits)); }
 unsigned Highest(unsigned bits) { return 31u - static_cast<unsigned>(__builtin_clz(bits)); }
@@ -52,10 +54,10 @@ Block Broadcast(char byte) {
 // The whole comparison of a candidate, byte by byte: the terminator ends the text and
 // matches nothing, also where folding would make it look like a space.
 template <FoldKind kFold>
-bool AcceptedAt(const char* text, const char* at, const ScreenedPattern& screened) {
+[[gnu::always_inline]] inline bool AcceptedAt(const char* text, const char* at, const ScreenedPattern& screened) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(at);
     const auto* pattern = reinterpret_cast<const unsigned char*>(screened.pattern);
-    std::size_t i = 0;
+    std::size_t i = screened.verified;
     for (; pattern[i] != 0; ++i) {
         unsigned textByte = bytes[i];
         if (textByte == 0) return false;
@@ -69,28 +71,11 @@ bool AcceptedAt(const char* text, const char* at, const ScreenedPattern& screene
     return at == text || bytes[-1] <= kLastSeparator;
 }
 
-// Lane j of the result is set when a candidate starts at block + j - 1: its first byte
-// matched in lane j - 1 (of this block, or lane 15 of the previous block) and its second
-// byte in lane j. So the 16-bit screen of 16 positions costs two compares and no load that
-// reaches past the block.
+// The candidates of one block, in order (lane j: a candidate starts at block + j - 1),
+// and its zero lanes. True when the list takes no more or the block ends the text.
 template <FoldKind kFold>
-struct ForwardScreen {
-    Block first, second, previousFirst;
-
-    Block Pairs(Block bytes) {
-        Block isFirst = _mm_cmpeq_epi8(Folded<kFoldsFirst<kFold>>(bytes), first);
-        Block isSecond = _mm_cmpeq_epi8(Folded<kFoldsRest<kFold>>(bytes), second);
-        Block pairs = _mm_and_si128(isSecond, _mm_or_si128(_mm_slli_si128(isFirst, 1), _mm_srli_si128(previousFirst, 15)));
-        previousFirst = isFirst;
-        return pairs;
-    }
-};
-
-// The candidates of one block that holds a pair or a zero: accepted match, or null. Sets
-// `*terminator` when the block ends the text.
-template <FoldKind kFold>
-const char* ExamineForward(const char* text, const char* block, unsigned candidates, unsigned ends,
-                           const ScreenedPattern& screened, const char** terminator) {
+bool ExamineForward(const char* text, const char* block, unsigned candidates, unsigned ends,
+                    const ScreenedPattern& screened, MatchList& list) {
     unsigned end = 16;
     if (ends != 0) {
         end = Lowest(ends);
@@ -98,46 +83,70 @@ const char* ExamineForward(const char* text, const char* block, unsigned candida
     }
     for (; candidates != 0; candidates &= candidates - 1) {
         const char* at = block + Lowest(candidates) - 1;
-        if (AcceptedAt<kFold>(text, at, screened)) return at;
+        if (at >= list.next && AcceptedAt<kFold>(text, at, screened) && list.Take(at)) return true;
     }
-    if (ends != 0) *terminator = block + end;
-    return nullptr;
+    if (ends == 0) return false;
+    list.terminator = block + end;
+    return true;
 }
 
+// The 16-bit screen of 16 positions. Lane j holds the pattern's second byte compared with
+// the block's byte j and its first byte compared with the byte before: an unaligned load
+// from block - 1, which lies in the previous block, already found readable. The result is
+// zero in the lanes of a candidate pair and of a zero byte, so one minimum joins blocks.
 template <FoldKind kFold>
-const char* ScreenedForward(const char* text, const char* from, const ScreenedPattern& screened,
-                            const char** terminator) {
-    const Block zero = _mm_setzero_si128();
-    ForwardScreen<kFold> screen{Broadcast<kFoldsFirst<kFold>>(screened.pattern[0]),
-                                Broadcast<kFoldsRest<kFold>>(screened.pattern[1]), zero};
-    // The first block: lanes before `from` take no part (a candidate there would start
-    // before `from`; a zero there is not this text's terminator).
-    const char* block = BlockOf(from);
-    unsigned offset = OffsetIn(from);
-    Block bytes = Load(block);
-    unsigned candidates = Bits(screen.Pairs(bytes)) & (~0u << (offset + 1));
-    unsigned ends = Bits(_mm_cmpeq_epi8(bytes, zero)) & (~0u << offset);
-    *terminator = nullptr;
-    if ((candidates | ends) != 0) {
-        const char* match = ExamineForward<kFold>(text, block, candidates, ends, screened, terminator);
-        if (match != nullptr || *terminator != nullptr) return match;
+struct ForwardScreen {
+    Block first, second;
+
+    Block Pairs(const char* block, Block bytes) const {
+        Block before = _mm_loadu_si128(reinterpret_cast<const Block*>(block - 1));
+        Block isFirst = _mm_cmpeq_epi8(Folded<kFoldsFirst<kFold>>(before), first);
+        return _mm_and_si128(isFirst, _mm_cmpeq_epi8(Folded<kFoldsRest<kFold>>(bytes), second));
     }
-    for (;;) {
-        // The previous block held no zero, so this one holds a byte of the text or its
-        // terminator and is readable. Two blocks per pass keep the loop's overhead low.
-        block += 16;
+    static Block Quiet(Block pairs, Block bytes) { return _mm_andnot_si128(pairs, bytes); }
+};
+
+template <FoldKind kFold>
+void ScreenedForward(const char* text, const ScreenedPattern& screened, MatchList& list) {
+    const Block zero = _mm_setzero_si128();
+    const ForwardScreen<kFold> screen{Broadcast<kFoldsFirst<kFold>>(screened.pattern[0]),
+                                      Broadcast<kFoldsRest<kFold>>(screened.pattern[1])};
+    // The first block, from an aligned load alone (the byte before it may be unreadable):
+    // lanes before the start take no part, and its last byte pairs with the next block's
+    // first in the loop below.
+    const char* block = BlockOf(list.next);
+    unsigned offset = OffsetIn(list.next);
+    Block bytes = Load(block);
+    Block isFirst = _mm_cmpeq_epi8(Folded<kFoldsFirst<kFold>>(bytes), screen.first);
+    Block pairs = _mm_and_si128(_mm_slli_si128(isFirst, 1),
+                                _mm_cmpeq_epi8(Folded<kFoldsRest<kFold>>(bytes), screen.second));
+    if (ExamineForward<kFold>(text, block, Bits(pairs) & (~0u << (offset + 1)),
+                              Bits(_mm_cmpeq_epi8(bytes, zero)) & (~0u << offset), screened, list))
+        return;
+    // The previous block held no zero, so the next one holds bytes of the text or its
+    // terminator and is readable; so is the rest of its page. The loop takes blocks in
+    // 32-byte-aligned pairs, which never straddle a page: one block first if need be.
+    block += 16;
+    if (!IsPairAligned(block)) {
         bytes = Load(block);
-        Block pairs = screen.Pairs(bytes);
-        Block ended = _mm_cmpeq_epi8(bytes, zero);
-        if (Bits(_mm_or_si128(pairs, ended)) == 0) {
-            block += 16;
-            bytes = Load(block);
-            pairs = screen.Pairs(bytes);
-            ended = _mm_cmpeq_epi8(bytes, zero);
-            if (Bits(_mm_or_si128(pairs, ended)) == 0) continue;
-        }
-        const char* match = ExamineForward<kFold>(text, block, Bits(pairs), Bits(ended), screened, terminator);
-        if (match != nullptr || *terminator != nullptr) return match;
+        if (ExamineForward<kFold>(text, block, Bits(screen.Pairs(block, bytes)), Bits(_mm_cmpeq_epi8(bytes, zero)),
+                                  screened, list))
+            return;
+        block += 16;
+    }
+    for (;; block += 32) {
+        Block bytes1 = Load(block);
+        Block pairs1 = screen.Pairs(block, bytes1);
+        Block bytes2 = Load(block + 16);
+        Block pairs2 = screen.Pairs(block + 16, bytes2);
+        Block quiet = _mm_min_epu8(ForwardScreen<kFold>::Quiet(pairs1, bytes1), ForwardScreen<kFold>::Quiet(pairs2, bytes2));
+        if (Bits(_mm_cmpeq_epi8(quiet, zero)) == 0) continue;
+        unsigned candidates = Bits(pairs1), ends = Bits(_mm_cmpeq_epi8(bytes1, zero));
+        if ((candidates | ends) != 0 && ExamineForward<kFold>(text, block, candidates, ends, screened, list)) return;
+        candidates = Bits(pairs2);
+        ends = Bits(_mm_cmpeq_epi8(bytes2, zero));
+        if ((candidates | ends) != 0 && ExamineForward<kFold>(text, block + 16, candidates, ends, screened, list))
+            return;
     }
 }
 
@@ -188,21 +197,45 @@ std::size_t TerminatorIndex(const char* text, std::size_t limit) {
     }
 }
 
-const char* ScanByteForward(const char* from, char byte, const char** terminator) {
-    const Block zero = _mm_setzero_si128();
-    const Block wanted = _mm_set1_epi8(byte);
-    const char* block = BlockOf(from);
-    unsigned lanes = ~0u << OffsetIn(from);
-    for (;;) {
-        Block bytes = Load(block);
-        if (unsigned hits = Bits(_mm_or_si128(_mm_cmpeq_epi8(bytes, wanted), _mm_cmpeq_epi8(bytes, zero))) & lanes) {
-            const char* at = block + Lowest(hits);
-            if (*at != 0) return at;  // the byte is never zero: a pattern ends at its zero
-            *terminator = at;
-            return nullptr;
+namespace {
+
+// Hits of one block in lane order: the byte (listed) or the terminator (the end).
+bool ExamineBytes(const char* block, unsigned hits, MatchList& list) {
+    for (; hits != 0; hits &= hits - 1) {
+        const char* at = block + Lowest(hits);
+        if (*at == 0) {
+            list.terminator = at;
+            return true;
         }
+        if (list.Take(at)) return true;
+    }
+    return false;
+}
+
+// Zero in the lanes that hold the byte or the terminator.
+Block QuietBytes(Block bytes, Block wanted) { return _mm_min_epu8(_mm_xor_si128(bytes, wanted), bytes); }
+
+}  // namespace
+
+void ScanByteForward(char byte, MatchList& list) {
+    const Block zero = _mm_setzero_si128();
+    const Block wanted = _mm_set1_epi8(byte);  // never zero: a pattern ends at its zero
+    const char* block = BlockOf(list.next);
+    Block quiet = QuietBytes(Load(block), wanted);
+    if (ExamineBytes(block, Bits(_mm_cmpeq_epi8(quiet, zero)) & (~0u << OffsetIn(list.next)), list)) return;
+    // As in the screened scan: readable blocks, 32-byte-aligned pairs within one page.
+    block += 16;
+    if (!IsPairAligned(block)) {
+        if (ExamineBytes(block, Bits(_mm_cmpeq_epi8(QuietBytes(Load(block), wanted), zero)), list)) return;
         block += 16;
-        lanes = ~0u;
+    }
+    for (;; block += 32) {
+        Block quiet1 = QuietBytes(Load(block), wanted);
+        Block quiet2 = QuietBytes(Load(block + 16), wanted);
+        if (Bits(_mm_cmpeq_epi8(_mm_min_epu8(quiet1, quiet2), zero)) == 0) continue;
+        if (ExamineBytes(block, Bits(_mm_cmpeq_epi8(quiet1, zero)), list) ||
+            ExamineBytes(block + 16, Bits(_mm_cmpeq_epi8(quiet2, zero)), list))
+            return;
     }
 }
 
@@ -221,17 +254,16 @@ const char* ScanByteBackward(const char* text, const char* from, char byte) {
     }
 }
 
-const char* ScanScreenedForward(const char* text, const char* from, const ScreenedPattern& pattern,
-                                const char** terminator) {
+void ScanScreenedForward(const char* text, const ScreenedPattern& pattern, MatchList& list) {
     switch (pattern.fold) {
         case FoldKind::All:
-            return ScreenedForward<FoldKind::All>(text, from, pattern, terminator);
+            return ScreenedForward<FoldKind::All>(text, pattern, list);
         case FoldKind::FirstOnly:
-            return ScreenedForward<FoldKind::FirstOnly>(text, from, pattern, terminator);
+            return ScreenedForward<FoldKind::FirstOnly>(text, pattern, list);
         case FoldKind::Exact:
             break;
     }
-    return ScreenedForward<FoldKind::Exact>(text, from, pattern, terminator);
+    ScreenedForward<FoldKind::Exact>(text, pattern, list);
 }
 
 const char* ScanScreenedBackward(const char* text, const char* from, const ScreenedPattern& pattern) {

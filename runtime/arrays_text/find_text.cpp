@@ -13,7 +13,11 @@ ScreenedPattern ScreenedFor(const char* pattern, Word mode) {
     FoldKind fold = (mode & FindFold) ? FoldKind::All : (mode & FindFoldFirst) ? FoldKind::FirstOnly : FoldKind::Exact;
     // Only patterns that start with a byte 0x21..0x7F take the word boundary test.
     auto firstByte = static_cast<signed char>(pattern[0]);
-    return {pattern, fold, (mode & FindWholeWord) != 0 && firstByte > 0x20};
+    // Folded, a text's terminator reads as a space: a screened space proves nothing.
+    auto spaceWhenFolded = [](char byte) { return (byte | 0x20) == 0x20; };
+    bool settled = fold == FoldKind::Exact ||
+                   (!spaceWhenFolded(pattern[0]) && (fold == FoldKind::FirstOnly || !spaceWhenFolded(pattern[1])));
+    return {pattern, fold, (mode & FindWholeWord) != 0 && firstByte > 0x20, settled ? 2u : 0u};
 }
 
 const char* TextOf(const char* text) {
@@ -65,14 +69,17 @@ FoundText FindText(std::int32_t start, const char* text, const char* pattern, Wo
     }
     std::int64_t first = ForwardStart(text, start);
     if (first == 0) return Found(text, nullptr);
-    const char* terminator = nullptr;
-    return Found(text, FindTextForward(text, text + (first - 1), pattern, mode, &terminator));
+    Word match = 0;
+    MatchList list{&match, 1, 1, 1, text + (first - 1)};
+    ListMatchesForward(text, pattern, mode, list);
+    return Found(text, reinterpret_cast<const char*>(static_cast<std::uintptr_t>(match)));
 }
 
-const char* FindTextForward(const char* text, const char* from, const char* pattern, Word mode,
-                            const char** terminator) {
-    if (pattern[1] == '\0') return ScanByteForward(from, pattern[0], terminator);
-    return ScanScreenedForward(text, from, ScreenedFor(pattern, mode), terminator);
+void ListMatchesForward(const char* text, const char* pattern, Word mode, MatchList& list) {
+    if (pattern[1] == '\0')
+        ScanByteForward(pattern[0], list);
+    else
+        ScanScreenedForward(text, ScreenedFor(pattern, mode), list);
 }
 
 }  // namespace tarnfold

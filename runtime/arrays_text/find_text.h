@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "../core/storage.h"
+#include "find_scan.h"
 
 namespace tarnfold {
 
@@ -47,11 +48,10 @@ struct FoundText {
 // text before it once for its terminator.
 FoundText FindText(std::int32_t start, const char* text, const char* pattern, Word mode);
 
-// For producers that list matches (Replace): the first match of a non-empty `pattern` at
-// or after `from`, a byte of `text` or its terminator, as FindText compares in `mode`
-// (whose FindBackward bit is ignored). LastMatch is not changed. When nothing is found,
-// returns null and sets `*terminator` to the text's end.
-const char* FindTextForward(const char* text, const char* from, const char* pattern, Word mode,
-                            const char** terminator);
+// For producers that list matches (Replace): one forward pass from list.next (a byte of
+// `text` or its terminator) that lists the matches of a non-empty `pattern`, as FindText
+// compares in `mode` (whose FindBackward bit is ignored), until `list` stops taking them
+// or the text ends. LastMatch is not changed.
+void ListMatchesForward(const char* text, const char* pattern, Word mode, MatchList& list);
 
 }  // namespace tarnfold

@@ -33,39 +33,31 @@ RecordedTemp Replace(const char* source, const char* found, const char* replacem
     record[3] = static_cast<Word>(foundLength);
     record[4] = AsWord(source);
 
-    // Matches forward, each search from the end of the previous match, so none overlap.
-    // FindTextForward takes the mode's comparison bits and never its direction.
-    Word* list = record + kHeaderWords;
-    const std::size_t room = WordsLeft(list) - kTrailerWords;
-    const unsigned limit = (mode >> kReplaceLimitShift) & 0xFF;
-    std::size_t matches = 0;
-    const char* end = nullptr;
-    const char* from = source;
-    if (foundLength != 0) {
-        while (limit == 0 || matches < limit) {
-            const char* match = FindTextForward(source, from, found, mode, &end);
-            if (match == nullptr) break;
-            if (matches == room) FatalError(kErrorInsufficientBuffer);
-            list[matches++] = AsWord(match);
-            from = match + foundLength;
-        }
-    }
-    // As the last search left it: the last match when the limit ended the list, else 0.
-    LastMatch = end == nullptr && matches != 0 ? static_cast<std::int32_t>(from - foundLength - source + 1) : 0;
-    if (end == nullptr) end = from + std::strlen(from);  // stopped by the limit, or no search
+    // Matches forward in one pass, each after the end of the previous one, so none
+    // overlap: as searches from explicit starts would find them. The pass takes the mode's
+    // comparison bits and never its direction.
+    Word* matches = record + kHeaderWords;
+    MatchList list{matches, WordsLeft(matches) - kTrailerWords, (mode >> kReplaceLimitShift) & 0xFF,
+                   foundLength, source};
+    if (foundLength != 0) ListMatchesForward(source, found, mode, list);
+    if (list.full) FatalError(kErrorInsufficientBuffer);
+    // As the last search would leave it: the last match when the limit ended the list, else 0.
+    const char* end = list.terminator;
+    LastMatch = end == nullptr && list.count != 0 ? static_cast<std::int32_t>(list.next - foundLength - source + 1) : 0;
+    if (end == nullptr) end = list.next + std::strlen(list.next);  // stopped by the limit, or no search
 
     const auto sourceLength = static_cast<std::int64_t>(end - source);
     const auto replacementLength = static_cast<std::int64_t>(std::strlen(replacement));
     const std::int64_t length =
-        sourceLength + static_cast<std::int64_t>(matches) * (replacementLength - static_cast<std::int64_t>(foundLength));
+        sourceLength + static_cast<std::int64_t>(list.count) * (replacementLength - static_cast<std::int64_t>(foundLength));
     if (length >= 0x7FFFFFFF) FatalError(kErrorInsufficientBuffer);
     if (length == 0) {
         record[0] = 0;  // the temporary's text reads as empty
         return RecordTemp(record);
     }
-    list[matches] = AsWord(end);
-    list[matches + 1] = 0;
-    RecordedTemp temp = RecordTemp(list + matches + kTrailerWords);
+    matches[list.count] = AsWord(end);
+    matches[list.count + 1] = 0;
+    RecordedTemp temp = RecordTemp(matches + list.count + kTrailerWords);
     MarkRecordTemp(temp.slot, static_cast<std::int32_t>(length) + 1);
     return temp;
 }

@@ -53,6 +53,21 @@ TEST(Replace, SplicesTheMatches) {
     }
 }
 
+// Gaps and replacements of every length up to 40 bytes splice as std::string would.
+TEST(Replace, SplicesPiecesOfEveryLength) {
+    auto run = [](std::size_t length, const std::string& between) {
+        return std::string(length, static_cast<char>('a' + length % 26)) + between;
+    };
+    std::string source;
+    for (std::size_t gap = 0; gap <= 40; ++gap) source += run(gap, "<>");
+    for (std::size_t size = 0; size <= 40; ++size) {
+        std::string replacement(size, 'R');
+        std::string expected;
+        for (std::size_t gap = 0; gap <= 40; ++gap) expected += run(gap, replacement);
+        EXPECT_EQ(Replaced(source.c_str(), "<>", replacement.c_str(), 0), expected) << size;
+    }
+}
+
 // Replace used to take the backward bit to its searches and found position 1 again and
 // again, running the list out of room or writing more than the record announced.
 TEST(Replace, ReplaceListsMatchesForwardUnderFindBackward) {
