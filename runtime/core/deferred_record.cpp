@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "copy_bytes.h"
+
 namespace tarnfold {
 
 namespace {
@@ -15,7 +17,7 @@ char* CopyGap(char* out, const char* from, const char* to, const char* limit) {
     std::size_t size = static_cast<std::size_t>(to - from);
     std::size_t room = static_cast<std::size_t>(limit - out);
     if (size > room) size = room;
-    std::memcpy(out, from, size);
+    CopyBytes(out, from, size);
     return out + size;
 }
 

@@ -1,0 +1,289 @@
+// Aligned SSE2 scans for one-byte patterns, screened patterns and terminators.
+#include "find_scan.h"
+
+#include <emmintrin.h>
+
+namespace tarnfold {
+
+namespace {
+
+using Block = __m128i;
+constexpr std::uintptr_t kBlockMask = 15;
+
+// The aligned block that holds `at`. Aligned loads cannot fault while the block holds a
+// readable byte: they never reach into the next page.
+const char* BlockOf(const char* at) {
+    return reinterpret_cast<const char*>(reinterpret_cast<std::uintptr_t>(at) & ~kBlockMask);
+}
+unsigned OffsetIn(const char* at) { return static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(at) & kBlockMask); }
+// Block reads may cover bytes around the text that the program never gave it, within a
+// readable block: the sanitizer is not to report them.
+[[gnu::no_sanitize_address]] Block Load(const char* block) {
+    return _mm_load_si128(reinterpret_cast<const Block*>(block));
+}
+// Sixteen bytes from `at`, which lies in a block already read, up to the end of the next.
+[[gnu::no_sanitize_address]] Block LoadFrom(const char* at) {
+    return _mm_loadu_si128(reinterpret_cast<const Block*>(at));
+}
+// Two blocks from a multiple of 32 lie in one page (pages are multiples of 32 bytes).
+bool IsPairAligned(const char* block) { return (reinterpret_cast<std::uintptr_t>(block) & 16) == 0; }
+unsigned Bits(Block lanes) { return static_cast<unsigned>(_mm_movemask_epi8(lanes)); }
+unsigned Lowest(unsigned bits) { return static_cast<unsigned>(__builtin_ctz(bits)); }
+unsigned Highest(unsigned bits) { return 31u - static_cast<unsigned>(__builtin_clz(bits)); }
+bool AtOrBelow(const char* block, const char* text) {
+    return reinterpret_cast<std::uintptr_t>(block) <= reinterpret_cast<std::uintptr_t>(text);
+}
+// Lanes of a block below `text` (the lowest block only) are not part of the text.
+unsigned LanesFrom(const char* block, const char* text) {
+    return ~0u << (reinterpret_cast<std::uintptr_t>(text) - reinterpret_cast<std::uintptr_t>(block));
+}
+
+constexpr unsigned char kFoldBit = 0x20;
+
+// The pattern's first byte is compared folded unless the search is exact; the other bytes
+// only under FoldKind::All.
+template <FoldKind kFold>
+constexpr bool kFoldsFirst = kFold != FoldKind::Exact;
+template <FoldKind kFold>
+constexpr bool kFoldsRest = kFold == FoldKind::All;
+
+template <bool kFolds>
+Block Folded(Block bytes) {
+    if constexpr (kFolds)
+        return _mm_or_si128(bytes, _mm_set1_epi8(static_cast<char>(kFoldBit)));
+    else
+        return bytes;
+}
+template <bool kFolds>
+Block Broadcast(char byte) {
+    return _mm_set1_epi8(static_cast<char>(kFolds ? (byte | kFoldBit) : byte));
+}
+
+// The whole comparison of a candidate, byte by byte: the terminator ends the text and
+// matches nothing, also where folding would make it look like a space.
+template <FoldKind kFold>
+[[gnu::always_inline]] inline bool AcceptedAt(const char* text, const char* at, const ScreenedPattern& screened) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(at);
+    const auto* pattern = reinterpret_cast<const unsigned char*>(screened.pattern);
+    std::size_t i = screened.verified;
+    for (; pattern[i] != 0; ++i) {
+        unsigned textByte = bytes[i];
+        if (textByte == 0) return false;
+        bool folds = kFold == FoldKind::All || (kFold == FoldKind::FirstOnly && i == 0);
+        if (folds ? (textByte | kFoldBit) != (pattern[i] | kFoldBit) : textByte != pattern[i]) return false;
+    }
+    if (!screened.wholeWord) return true;
+    // Bytes up to '@' separate words; the terminator does too, and so does the text's start.
+    constexpr unsigned kLastSeparator = 0x40;
+    if (bytes[i] > kLastSeparator) return false;
+    return at == text || bytes[-1] <= kLastSeparator;
+}
+
+// The candidates of one block, in order (lane j: a candidate starts at block + j - 1),
+// and its zero lanes. True when the list takes no more or the block ends the text.
+template <FoldKind kFold>
+bool ExamineForward(const char* text, const char* block, unsigned candidates, unsigned ends,
+                    const ScreenedPattern& screened, MatchList& list) {
+    unsigned end = 16;
+    if (ends != 0) {
+        end = Lowest(ends);
+        candidates &= (2u << end) - 1;  // the last candidate's second byte is the terminator
+    }
+    for (; candidates != 0; candidates &= candidates - 1) {
+        const char* at = block + Lowest(candidates) - 1;
+        if (at >= list.next && AcceptedAt<kFold>(text, at, screened) && list.Take(at)) return true;
+    }
+    if (ends == 0) return false;
+    list.terminator = block + end;
+    return true;
+}
+
+// The 16-bit screen of 16 positions. Lane j holds the pattern's second byte compared with
+// the block's byte j and its first byte compared with the byte before: an unaligned load
+// from block - 1, which lies in the previous block, already found readable. The result is
+// zero in the lanes of a candidate pair and of a zero byte, so one minimum joins blocks.
+template <FoldKind kFold>
+struct ForwardScreen {
+    Block first, second;
+
+    Block Pairs(const char* block, Block bytes) const {
+        Block before = LoadFrom(block - 1);
+        Block isFirst = _mm_cmpeq_epi8(Folded<kFoldsFirst<kFold>>(before), first);
+        return _mm_and_si128(isFirst, _mm_cmpeq_epi8(Folded<kFoldsRest<kFold>>(bytes), second));
+    }
+    static Block Quiet(Block pairs, Block bytes) { return _mm_andnot_si128(pairs, bytes); }
+};
+
+template <FoldKind kFold>
+void ScreenedForward(const char* text, const ScreenedPattern& screened, MatchList& list) {
+    const Block zero = _mm_setzero_si128();
+    const ForwardScreen<kFold> screen{Broadcast<kFoldsFirst<kFold>>(screened.pattern[0]),
+                                      Broadcast<kFoldsRest<kFold>>(screened.pattern[1])};
+    // The first block, from an aligned load alone (the byte before it may be unreadable):
+    // lanes before the start take no part, and its last byte pairs with the next block's
+    // first in the loop below.
+    const char* block = BlockOf(list.next);
+    unsigned offset = OffsetIn(list.next);
+    Block bytes = Load(block);
+    Block isFirst = _mm_cmpeq_epi8(Folded<kFoldsFirst<kFold>>(bytes), screen.first);
+    Block pairs = _mm_and_si128(_mm_slli_si128(isFirst, 1),
+                                _mm_cmpeq_epi8(Folded<kFoldsRest<kFold>>(bytes), screen.second));
+    if (ExamineForward<kFold>(text, block, Bits(pairs) & (~0u << (offset + 1)),
+                              Bits(_mm_cmpeq_epi8(bytes, zero)) & (~0u << offset), screened, list))
+        return;
+    // The previous block held no zero, so the next one holds bytes of the text or its
+    // terminator and is readable; so is the rest of its page. The loop takes blocks in
+    // 32-byte-aligned pairs, which never straddle a page: one block first if need be.
+    block += 16;
+    if (!IsPairAligned(block)) {
+        bytes = Load(block);
+        if (ExamineForward<kFold>(text, block, Bits(screen.Pairs(block, bytes)), Bits(_mm_cmpeq_epi8(bytes, zero)),
+                                  screened, list))
+            return;
+        block += 16;
+    }
+    for (;; block += 32) {
+        Block bytes1 = Load(block);
+        Block pairs1 = screen.Pairs(block, bytes1);
+        Block bytes2 = Load(block + 16);
+        Block pairs2 = screen.Pairs(block + 16, bytes2);
+        Block quiet = _mm_min_epu8(ForwardScreen<kFold>::Quiet(pairs1, bytes1), ForwardScreen<kFold>::Quiet(pairs2, bytes2));
+        if (Bits(_mm_cmpeq_epi8(quiet, zero)) == 0) continue;
+        unsigned candidates = Bits(pairs1), ends = Bits(_mm_cmpeq_epi8(bytes1, zero));
+        if ((candidates | ends) != 0 && ExamineForward<kFold>(text, block, candidates, ends, screened, list)) return;
+        candidates = Bits(pairs2);
+        ends = Bits(_mm_cmpeq_epi8(bytes2, zero));
+        if ((candidates | ends) != 0 && ExamineForward<kFold>(text, block + 16, candidates, ends, screened, list))
+            return;
+    }
+}
+
+template <FoldKind kFold>
+const char* ScreenedBackward(const char* text, const char* from, const ScreenedPattern& screened) {
+    const Block first = Broadcast<kFoldsFirst<kFold>>(screened.pattern[0]);
+    const Block second = Broadcast<kFoldsRest<kFold>>(screened.pattern[1]);
+    const char* block = BlockOf(from);
+    unsigned offset = OffsetIn(from);
+    // A candidate at `from` reads one byte beyond it, at most the terminator: when that
+    // byte starts the next block, that block is readable.
+    Block nextSecond = _mm_setzero_si128();
+    if (offset == 15) nextSecond = _mm_cmpeq_epi8(Folded<kFoldsRest<kFold>>(Load(block + 16)), second);
+    unsigned lanes = (2u << offset) - 1;
+    for (;;) {
+        Block bytes = Load(block);
+        Block isFirst = _mm_cmpeq_epi8(Folded<kFoldsFirst<kFold>>(bytes), first);
+        Block isSecond = _mm_cmpeq_epi8(Folded<kFoldsRest<kFold>>(bytes), second);
+        // Lane j: a candidate starts at block + j.
+        Block pairs = _mm_and_si128(isFirst, _mm_or_si128(_mm_srli_si128(isSecond, 1), _mm_slli_si128(nextSecond, 15)));
+        unsigned candidates = Bits(pairs) & lanes;
+        bool last = AtOrBelow(block, text);
+        if (last) candidates &= LanesFrom(block, text);
+        for (; candidates != 0; candidates &= ~(1u << Highest(candidates))) {
+            const char* at = block + Highest(candidates);
+            if (AcceptedAt<kFold>(text, at, screened)) return at;
+        }
+        if (last) return nullptr;
+        nextSecond = isSecond;
+        block -= 16;
+        lanes = ~0u;
+    }
+}
+
+}  // namespace
+
+std::size_t TerminatorIndex(const char* text, std::size_t limit) {
+    const Block zero = _mm_setzero_si128();
+    const char* block = BlockOf(text);
+    unsigned lanes = ~0u << OffsetIn(text);
+    for (;;) {
+        if (unsigned ends = Bits(_mm_cmpeq_epi8(Load(block), zero)) & lanes)
+            return static_cast<std::size_t>(block + Lowest(ends) - text);
+        block += 16;
+        lanes = ~0u;
+        std::size_t scanned = static_cast<std::size_t>(block - text);
+        if (scanned >= limit) return scanned;
+    }
+}
+
+namespace {
+
+// Hits of one block in lane order: the byte (listed) or the terminator (the end).
+bool ExamineBytes(const char* block, unsigned hits, MatchList& list) {
+    for (; hits != 0; hits &= hits - 1) {
+        const char* at = block + Lowest(hits);
+        if (*at == 0) {
+            list.terminator = at;
+            return true;
+        }
+        if (list.Take(at)) return true;
+    }
+    return false;
+}
+
+// Zero in the lanes that hold the byte or the terminator.
+Block QuietBytes(Block bytes, Block wanted) { return _mm_min_epu8(_mm_xor_si128(bytes, wanted), bytes); }
+
+}  // namespace
+
+void ScanByteForward(char byte, MatchList& list) {
+    const Block zero = _mm_setzero_si128();
+    const Block wanted = _mm_set1_epi8(byte);  // never zero: a pattern ends at its zero
+    const char* block = BlockOf(list.next);
+    Block quiet = QuietBytes(Load(block), wanted);
+    if (ExamineBytes(block, Bits(_mm_cmpeq_epi8(quiet, zero)) & (~0u << OffsetIn(list.next)), list)) return;
+    // As in the screened scan: readable blocks, 32-byte-aligned pairs within one page.
+    block += 16;
+    if (!IsPairAligned(block)) {
+        if (ExamineBytes(block, Bits(_mm_cmpeq_epi8(QuietBytes(Load(block), wanted), zero)), list)) return;
+        block += 16;
+    }
+    for (;; block += 32) {
+        Block quiet1 = QuietBytes(Load(block), wanted);
+        Block quiet2 = QuietBytes(Load(block + 16), wanted);
+        if (Bits(_mm_cmpeq_epi8(_mm_min_epu8(quiet1, quiet2), zero)) == 0) continue;
+        if (ExamineBytes(block, Bits(_mm_cmpeq_epi8(quiet1, zero)), list) ||
+            ExamineBytes(block + 16, Bits(_mm_cmpeq_epi8(quiet2, zero)), list))
+            return;
+    }
+}
+
+const char* ScanByteBackward(const char* text, const char* from, char byte) {
+    const Block wanted = _mm_set1_epi8(byte);
+    const char* block = BlockOf(from);
+    unsigned lanes = (2u << OffsetIn(from)) - 1;
+    for (;;) {
+        unsigned hits = Bits(_mm_cmpeq_epi8(Load(block), wanted)) & lanes;
+        bool last = AtOrBelow(block, text);
+        if (last) hits &= LanesFrom(block, text);
+        if (hits != 0) return block + Highest(hits);
+        if (last) return nullptr;
+        block -= 16;
+        lanes = ~0u;
+    }
+}
+
+void ScanScreenedForward(const char* text, const ScreenedPattern& pattern, MatchList& list) {
+    switch (pattern.fold) {
+        case FoldKind::All:
+            return ScreenedForward<FoldKind::All>(text, pattern, list);
+        case FoldKind::FirstOnly:
+            return ScreenedForward<FoldKind::FirstOnly>(text, pattern, list);
+        case FoldKind::Exact:
+            break;
+    }
+    ScreenedForward<FoldKind::Exact>(text, pattern, list);
+}
+
+const char* ScanScreenedBackward(const char* text, const char* from, const ScreenedPattern& pattern) {
+    switch (pattern.fold) {
+        case FoldKind::All:
+            return ScreenedBackward<FoldKind::All>(text, from, pattern);
+        case FoldKind::FirstOnly:
+            return ScreenedBackward<FoldKind::FirstOnly>(text, from, pattern);
+        case FoldKind::Exact:
+            break;
+    }
+    return ScreenedBackward<FoldKind::Exact>(text, from, pattern);
+}
+
+}  // namespace tarnfold

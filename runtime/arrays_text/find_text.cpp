@@ -1,0 +1,85 @@
+// FindText: the start rules, LastMatch and the choice of scan.
+#include "find_text.h"
+
+#include "find_scan.h"
+
+namespace tarnfold {
+
+std::int32_t LastMatch = 0;
+
+namespace {
+
+ScreenedPattern ScreenedFor(const char* pattern, Word mode) {
+    FoldKind fold = (mode & FindFold) ? FoldKind::All : (mode & FindFoldFirst) ? FoldKind::FirstOnly : FoldKind::Exact;
+    // Only patterns that start with a byte 0x21..0x7F take the word boundary test.
+    auto firstByte = static_cast<signed char>(pattern[0]);
+    // Folded, a text's terminator reads as a space: a screened space proves nothing.
+    auto spaceWhenFolded = [](char byte) { return (byte | 0x20) == 0x20; };
+    bool settled = fold == FoldKind::Exact ||
+                   (!spaceWhenFolded(pattern[0]) && (fold == FoldKind::FirstOnly || !spaceWhenFolded(pattern[1])));
+    return {pattern, fold, (mode & FindWholeWord) != 0 && firstByte > 0x20, settled ? 2u : 0u};
+}
+
+const char* TextOf(const char* text) {
+    if (reinterpret_cast<std::uintptr_t>(text) > kLastTemp) return text;
+    const TempSlot& slot = *SelectTempSlot(0);
+    return slot.text != nullptr ? slot.text : EmptyString;
+}
+
+FoundText Found(const char* text, const char* match) {
+    FoundText found{nullptr, 0};
+    if (match != nullptr) found = {match, static_cast<std::int32_t>(match - text + 1)};
+    LastMatch = found.position;
+    return found;
+}
+
+// The first candidate of a forward search, 1-based; 0 when there is none. Positions
+// beyond length + 1 would lie past the terminator: the text before them is checked first.
+std::int64_t ForwardStart(const char* text, std::int32_t start) {
+    std::int64_t first = start > 0 ? start : start == kFindContinue ? std::int64_t{LastMatch} + 1 : 1;
+    if (first < 1) return 0;
+    auto before = static_cast<std::size_t>(first - 1);
+    if (before > 0 && TerminatorIndex(text, before) < before) return 0;
+    return first;
+}
+
+// The first candidate of a backward search, 1-based; 0 when there is none. It must be a
+// byte of the text, not its terminator.
+std::int64_t BackwardStart(const char* text, std::int32_t start) {
+    if (start < 0) return static_cast<std::int64_t>(TerminatorIndex(text, ~std::size_t{0}));
+    std::int64_t first = start > 0 ? start : std::int64_t{LastMatch} - 1;
+    if (first < 1) return 0;
+    auto through = static_cast<std::size_t>(first);
+    if (TerminatorIndex(text, through) < through) return 0;
+    return first;
+}
+
+}  // namespace
+
+FoundText FindText(std::int32_t start, const char* text, const char* pattern, Word mode) {
+    text = TextOf(text);
+    if (pattern[0] == '\0') return Found(text, nullptr);
+    const bool oneByte = pattern[1] == '\0';
+    if (mode & FindBackward) {
+        std::int64_t first = BackwardStart(text, start);
+        if (first == 0) return Found(text, nullptr);
+        const char* from = text + (first - 1);
+        return Found(text, oneByte ? ScanByteBackward(text, from, pattern[0])
+                                   : ScanScreenedBackward(text, from, ScreenedFor(pattern, mode)));
+    }
+    std::int64_t first = ForwardStart(text, start);
+    if (first == 0) return Found(text, nullptr);
+    Word match = 0;
+    MatchList list{&match, 1, 1, 1, text + (first - 1)};
+    ListMatchesForward(text, pattern, mode, list);
+    return Found(text, reinterpret_cast<const char*>(static_cast<std::uintptr_t>(match)));
+}
+
+void ListMatchesForward(const char* text, const char* pattern, Word mode, MatchList& list) {
+    if (pattern[1] == '\0')
+        ScanByteForward(pattern[0], list);
+    else
+        ScanScreenedForward(text, ScreenedFor(pattern, mode), list);
+}
+
+}  // namespace tarnfold

@@ -1,0 +1,65 @@
+// Replace: lists the matches into a splice record for the builder to expand.
+#include "replace.h"
+
+#include <cstring>
+
+#include "../arrays_text/find_text.h"
+#include "../errors_console/fatal_error.h"
+#include "deferred_record.h"
+
+namespace tarnfold {
+
+namespace {
+
+Word AsWord(const char* text) { return static_cast<Word>(reinterpret_cast<std::uintptr_t>(text)); }
+
+// Words from `at` to the ring's usable end.
+std::size_t WordsLeft(const Word* at) {
+    auto left = ScratchRing + kRingUsableEnd - reinterpret_cast<const char*>(at);
+    return left > 0 ? static_cast<std::size_t>(left) / sizeof(Word) : 0;
+}
+
+}  // namespace
+
+RecordedTemp Replace(const char* source, const char* found, const char* replacement, Word mode) {
+    if (TempSlotTable.current == 0) RuntimeStart();
+    Word* record = reinterpret_cast<Word*>(RingPosition());
+    constexpr std::size_t kHeaderWords = 5, kTrailerWords = 2;
+    if (WordsLeft(record) < kHeaderWords + kTrailerWords) FatalError(kErrorInsufficientBuffer);
+    const std::size_t foundLength = std::strlen(found);
+    record[0] = kRecordMark;
+    record[1] = kRecordSplice;
+    record[2] = AsWord(replacement);
+    record[3] = static_cast<Word>(foundLength);
+    record[4] = AsWord(source);
+
+    // Matches forward in one pass, each after the end of the previous one, so none
+    // overlap: as searches from explicit starts would find them. The pass takes the mode's
+    // comparison bits and never its direction.
+    Word* matches = record + kHeaderWords;
+    MatchList list{matches, WordsLeft(matches) - kTrailerWords, (mode >> kReplaceLimitShift) & 0xFF,
+                   foundLength, source};
+    if (foundLength != 0) ListMatchesForward(source, found, mode, list);
+    if (list.full) FatalError(kErrorInsufficientBuffer);
+    // As the last search would leave it: the last match when the limit ended the list, else 0.
+    const char* end = list.terminator;
+    LastMatch = end == nullptr && list.count != 0 ? static_cast<std::int32_t>(list.next - foundLength - source + 1) : 0;
+    if (end == nullptr) end = list.next + std::strlen(list.next);  // stopped by the limit, or no search
+
+    const auto sourceLength = static_cast<std::int64_t>(end - source);
+    const auto replacementLength = static_cast<std::int64_t>(std::strlen(replacement));
+    const std::int64_t length =
+        sourceLength + static_cast<std::int64_t>(list.count) * (replacementLength - static_cast<std::int64_t>(foundLength));
+    if (length >= 0x7FFFFFFF) FatalError(kErrorInsufficientBuffer);
+    if (length == 0) {
+        record[0] = 0;  // the temporary's text reads as empty
+        return RecordTemp(record);
+    }
+    matches[list.count] = AsWord(end);
+    matches[list.count + 1] = 0;
+    RecordedTemp temp = RecordTemp(matches + list.count + kTrailerWords);
+    MarkRecordTemp(temp.slot, static_cast<std::int32_t>(length) + 1);
+    return temp;
+}
+
+}  // namespace tarnfold

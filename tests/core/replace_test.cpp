@@ -1,0 +1,129 @@
+// Replace: splice records listed forward, expanded by the builder into a variable.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "platform/win32.h"
+#include "support/fatal_echo.h"
+#include "support/guard_page.h"
+#include "tarnfold.h"
+
+namespace tarnfold {
+namespace {
+
+// Replaces and assigns the temporary to a variable; returns the variable's text.
+std::string Replaced(const char* source, const char* found, const char* replacement, Word mode) {
+    RecordedTemp temp = Replace(source, found, replacement, mode);
+    std::int32_t slotLength = temp.slot->length;
+    char* text = StringBuilder(ToVariable(1), kLastTemp, nullptr);
+    std::string result(text);
+    // The slot announces the result's length (plus one for a record), and the builder
+    // takes exactly that much room.
+    EXPECT_EQ(slotLength, result.empty() ? 0 : static_cast<std::int32_t>(result.size()) + 1);
+    EXPECT_EQ(HeapSize(GetProcessHeap(), 0, text), static_cast<std::size_t>(slotLength) + 24);
+    ReleaseHeapString(text);
+    return result;
+}
+
+TEST(Replace, SplicesTheMatches) {
+    struct Case {
+        const char* source;
+        const char* found;
+        const char* replacement;
+        Word mode;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"a-b-c", "-", "+", 0, "a+b+c"},
+        {"a-b-c", "-", "+", ReplaceMode(0, 1), "a+b-c"},
+        {"aaa", "aa", "b", 0, "ba"},                    // matches never overlap
+        {"ab", "ab", "", 0, ""},
+        {"abc", "x", "yy", 0, "abc"},
+        {"-", "-", "long text", 0, "long text"},
+        {"Cat cAT dog", "CAT", "cow", FindFold, "cow cow dog"},
+        {"cat concat", "cat", "dog", FindWholeWord, "dog concat"},
+        {"Xx", "x", "y", FindFold, "Xy"},               // one byte: always exact
+        {"aXbXc", "X", "", ReplaceMode(0, 2), "abc"},
+        {"a-b", "-", "+", 0xFFFF0000, "a+b"},           // the upper 16 bits are ignored
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source);
+        EXPECT_EQ(Replaced(c.source, c.found, c.replacement, c.mode), c.expected);
+    }
+}
+
+// Gaps and replacements of every length up to 40 bytes splice as std::string would.
+TEST(Replace, SplicesPiecesOfEveryLength) {
+    auto run = [](std::size_t length, const std::string& between) {
+        return std::string(length, static_cast<char>('a' + length % 26)) + between;
+    };
+    std::string source;
+    for (std::size_t gap = 0; gap <= 40; ++gap) source += run(gap, "<>");
+    for (std::size_t size = 0; size <= 40; ++size) {
+        std::string replacement(size, 'R');
+        std::string expected;
+        for (std::size_t gap = 0; gap <= 40; ++gap) expected += run(gap, replacement);
+        EXPECT_EQ(Replaced(source.c_str(), "<>", replacement.c_str(), 0), expected) << size;
+    }
+}
+
+// Replace used to take the backward bit to its searches and found position 1 again and
+// again, running the list out of room or writing more than the record announced.
+TEST(Replace, ReplaceListsMatchesForwardUnderFindBackward) {
+    EXPECT_EQ(Replaced("a-b-c", "-", "+", FindBackward), "a+b+c");
+    EXPECT_EQ(Replaced("a-b-c", "-", "+", ReplaceMode(FindBackward, 1)), "a+b-c");
+    EXPECT_EQ(Replaced("xyxy", "xy", "z", FindBackward | FindFold), "zz");
+}
+
+TEST(Replace, ReplaceOfAnEmptyFoundTextGivesTheSourceUnchanged) {
+    EXPECT_EQ(Replaced("abc", "", "x", 0), "abc");
+    EXPECT_EQ(Replaced("", "", "x", 0), "");
+}
+
+TEST(Replace, LeavesLastMatchWhereTheLastSearchLeftIt) {
+    Replace("a-b-c", "-", "+", 0);
+    EXPECT_EQ(LastMatch, 0);
+    Replace("a-b-c", "-", "+", ReplaceMode(0, 1));
+    EXPECT_EQ(LastMatch, 2);
+}
+
+// Five header words, one per match, the end pointer and the closing zero.
+TEST(Replace, RecordCostsSevenWordsAndOnePerMatch) {
+    char* before = RingPosition();
+    RecordedTemp temp = Replace("1,2,3", ",", ";", 0);
+    EXPECT_EQ(temp.start, before);
+    EXPECT_EQ(RingPosition(), before + 4 * (7 + 2) + 4);  // the record and the separator
+}
+
+// The source ends right before an unreadable page: listing matches must not read past it.
+TEST(Replace, ReadsTheSourceOnlyUpToItsTerminator) {
+    testing_support::GuardedPage page;
+    for (std::size_t size = 1; size <= 40; ++size) {
+        char* source = page.Tail(size + 1);
+        std::memset(source, 'a', size);
+        source[size] = '\0';
+        std::string expected = std::string(size / 2 * 3, 'b') + std::string(size % 2, 'a');
+        EXPECT_EQ(Replaced(source, "aa", "bbb", 0), expected);
+        EXPECT_EQ(Replaced(source, "a", "", ReplaceMode(FindFold, 1)), std::string(size - 1, 'a'));
+    }
+}
+
+// Header, matches, end pointer and zero must all end at or before the ring's usable end.
+TEST(ReplaceDeathTest, MatchListPastTheRingsUsableEndIsFatal) {
+    constexpr std::size_t kStart = 479996;  // the last position before the ring wraps
+    constexpr std::size_t kMostMatches = (kRingUsableEnd - kStart) / 4 - 7;
+    std::string fits(kMostMatches, '-');
+    std::string tooMany(kMostMatches + 1, '-');
+    SetRingPosition(ScratchRing + kStart);
+    RecordedTemp temp = Replace(fits.c_str(), "-", "+", 0);
+    EXPECT_EQ(temp.slot->length, static_cast<std::int32_t>(kMostMatches) + 1);
+    EXPECT_EQ(RingPosition(), ScratchRing);  // the record ran on past the wrap threshold
+    EXPECT_FATAL({
+        SetRingPosition(ScratchRing + kStart);
+        Replace(tooMany.c_str(), "-", "+", 0);
+    }, -9, "Insufficient buffer or New$(<=0)");
+}
+
+}  // namespace
+}  // namespace tarnfold
