@@ -22,3 +22,4 @@
 #include "errors_console/resources.h"
 #include "arrays_text/string_arrays.h"
 #include "numbers/numbers.h"
+#include "errors_console/command_line.h"
