@@ -23,3 +23,4 @@
 #include "arrays_text/string_arrays.h"
 #include "numbers/numbers.h"
 #include "errors_console/command_line.h"
+#include "arrays_text/text_functions.h"
