@@ -27,34 +27,19 @@ std::string TailAtPageEnd(const char* line, ProgramNameRule rule) {
 
 constexpr TailCase kExeSuffixCases[] = {
     {R"("C:\Program Files\prog.exe" "C:\My Files\a.txt")", R"(C:\My Files\a.txt)"},
-    {"prog.exe a.txt b.txt", "a.txt b.txt"},
-    {"PROG.EXE /x", "/x"},
-    {"prog.Exe -x", "x"},
-    {"prog.exe --.,-name.txt", "name.txt"},
-    {R"(prog.exe a "b c")", "a "},
+    {"prog.exe a.txt b.txt", "a.txt b.txt"}, {"PROG.EXE /x", "/x"}, {"prog.Exe -x", "x"},
+    {"prog.exe --.,-name.txt", "name.txt"}, {R"(prog.exe a "b c")", "a "},
     {R"("prog.exe" "first" "second")", "first"},
     {R"(C:\tools.exe\prog.exe file)", "prog.exe file"},  // the first .exe wins
-    {".exe x", ""},                                       // the search starts at the second character
-    {"prog.exe", ""},
-    {"prog.exe\"", ""},
-    {"prog.exe  -- .", ""},
-    {"prog.ex", ""},
-    {"prog.", ""},
-    {"no program name", ""},
-    {"", ""},
+    {".exe x", ""},  // the search starts at the second character
+    {"prog.exe", ""}, {"prog.exe\"", ""}, {"prog.exe  -- .", ""}, {"prog.ex", ""}, {"prog.", ""},
+    {"no program name", ""}, {"", ""},
 };
 
 constexpr TailCase kFirstWordCases[] = {
-    {"/usr/bin/prog a.txt b.txt", "a.txt b.txt"},
-    {R"("/my dir/prog" "/my files/a.txt")", "/my files/a.txt"},
-    {R"(prog "first" "second")", "first"},
-    {"prog -x", "x"},
-    {"prog\targ", "arg"},
-    {"prog.exe.d/run a", "a"},
-    {"prog", ""},
-    {R"("/my dir/prog)", ""},
-    {"prog  - ", ""},
-    {"", ""},
+    {"/usr/bin/prog a.txt b.txt", "a.txt b.txt"}, {R"("/my dir/prog" "/my files/a.txt")", "/my files/a.txt"},
+    {R"(prog "first" "second")", "first"}, {"prog -x", "x"}, {"prog\targ", "arg"},
+    {"prog.exe.d/run a", "a"}, {"prog", ""}, {R"("/my dir/prog)", ""}, {"prog  - ", ""}, {"", ""},
 };
 
 TEST(CommandLineTail, ExeSuffixRule) {
