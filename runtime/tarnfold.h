@@ -24,3 +24,5 @@
 #include "arrays_text/string_arrays.h"
 #include "arrays_text/find_text.h"
 #include "numbers/numbers.h"
+#include "errors_console/command_line.h"
+#include "arrays_text/text_functions.h"

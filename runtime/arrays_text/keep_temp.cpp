@@ -1,0 +1,39 @@
+// KeepTemp: copies of the most recent temporary that outlive it, seven at a time.
+#include <cstring>
+
+#include "../core/deferred_record.h"
+#include "text_functions.h"
+
+namespace tarnfold {
+namespace {
+
+// KeptCopies: entries 1..7 (entry 0 unused) and the entry filled last, 0 standing for 7.
+const char* keptCopies[kKeptCopies + 1];
+int lastFilled = 0;
+
+}  // namespace
+
+char* KeepTemp() {
+    const TempSlot& slot = *SelectTempSlot(0);
+    std::size_t size = static_cast<std::size_t>(slot.length < 0 ? -static_cast<std::int64_t>(slot.length)
+                                                                : slot.length);
+    char* block = static_cast<char*>(AllocBlock(size + 1, false));
+    RegisterHeapString(block);
+    // A copy released early may have handed its address on to the new block: forget it
+    // wherever it stands, so that its turn never frees the new copy.
+    for (const char*& kept : keptCopies)
+        if (kept == block) kept = nullptr;
+    int entry = lastFilled + 1;
+    ReleaseHeapString(keptCopies[entry]);
+    keptCopies[entry] = block;
+    lastFilled = entry == kKeptCopies ? 0 : entry;
+    char* end = block + size;
+    if (slot.isRecord != 0)
+        end = ExpandRecord(slot, block);  // the text the record stands for, as an assignment gets
+    else if (size > 0)
+        std::memcpy(block, slot.text, size);
+    *end = '\0';
+    return block;
+}
+
+}  // namespace tarnfold

@@ -1,0 +1,41 @@
+// TrimText: a text without leading and/or trailing blanks, copied into the scratch ring.
+#include <cstring>
+
+#include "../errors_console/fatal_error.h"
+#include "text_functions.h"
+
+namespace tarnfold {
+namespace {
+
+// 0x20 or less as a signed byte: controls, the space and every byte from 0x80 on.
+bool IsBlank(char c) { return static_cast<signed char>(c) <= 0x20; }
+
+}  // namespace
+
+RecordedTemp TrimText(const char* text, std::int32_t sides) {
+    char* out = RingPosition();
+    const char* limit = ScratchRing + kRingUsableEnd;  // the last byte the result may take
+    std::size_t length;
+    if (text == nullptr) {
+        // In place: a text without a terminator before the usable end cannot fit either.
+        const void* zero = std::memchr(out, '\0', static_cast<std::size_t>(limit - out));
+        if (zero == nullptr) FatalError(kErrorInsufficientBuffer);
+        text = out;
+        length = static_cast<std::size_t>(static_cast<const char*>(zero) - out);
+    } else {
+        length = std::strlen(text);
+    }
+    if (sides & kTrimTrailing)
+        while (length > 0 && IsBlank(text[length - 1])) --length;
+    if (sides & kTrimLeading)
+        while (length > 0 && IsBlank(*text)) {
+            ++text;
+            --length;
+        }
+    if (length >= static_cast<std::size_t>(limit - out)) FatalError(kErrorInsufficientBuffer);
+    std::memmove(out, text, length);  // the source may be the ring position or lie above it
+    out[length] = '\0';
+    return RecordTemp(out + length);
+}
+
+}  // namespace tarnfold

@@ -1,0 +1,188 @@
+// SubText views, TrimText, ChangeCase and KeepTemp.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "platform/win32.h"
+#include "support/fatal_echo.h"
+#include "support/guard_page.h"
+#include "support/storage_probe.h"
+#include "tarnfold.h"
+
+namespace tarnfold {
+namespace {
+
+using testing_support::RecordText;
+
+std::string ViewOf(const TempSlot* slot) { return std::string(slot->text, static_cast<std::size_t>(slot->length)); }
+const char* Token(Word token) { return reinterpret_cast<const char*>(token); }
+
+struct SubCase {
+    std::int32_t length, start;
+    const char* part;
+};
+
+TEST(SubText, PartsOfAPointerSourceAreViewsIntoIt) {
+    constexpr SubCase kCases[] = {
+        {3, 1, "hel"}, {3, -1, "llo"}, {2, 4, "lo"},  {3, 5, "o"},   {10, 2, "ello"}, {-1, 2, "ello"},
+        {10, -1, "hello"}, {-1, -1, "hello"}, {5, -7, "hello"}, {0, 3, ""}, {3, 0, ""}, {3, 6, ""},
+    };
+    testing_support::GuardedPage page;
+    char* hello = page.Tail(6);
+    std::memcpy(hello, "hello", 6);
+    for (const SubCase& c : kCases) {
+        TempSlot* slot = SubText(hello, c.length, c.start);
+        EXPECT_EQ(ViewOf(slot), c.part) << c.length << ", " << c.start;
+        if (slot->length == 0) {
+            EXPECT_EQ(slot->text, hello) << "an empty part points at the source";
+        }
+    }
+}
+
+TEST(SubText, LastTemporaryIsNarrowedInPlace) {
+    RecordedTemp temp = RecordText("hello");
+    int index = TempSlotTable.current;
+    SubText(LastTempArg(), 3, 2);                // "ell"
+    TempSlot* slot = SubText(LastTempArg(), 2, -1);  // "ll"
+    EXPECT_EQ(slot, temp.slot);
+    EXPECT_EQ(TempSlotTable.current, index);
+    char* built = StringBuilder(ToVariable(3), "[", kLastTemp, "]", nullptr);
+    EXPECT_STREQ(built, "[ll]");
+    ReleaseHeapString(built);
+}
+
+TEST(SubText, TokenSourcesAndSlotChoice) {
+    RecordedTemp temp = RecordText("borrowed");
+    temp.slot->length = -8;  // a borrowed element's text: its magnitude counts
+    EXPECT_EQ(ViewOf(SubText(Token(SlotToken(SlotNumber(temp.slot))), 3, -1)), "wed");
+    EXPECT_EQ(ViewOf(SubText(Token(kTokenFourSpaces), 2, 1)), "  ");
+    EXPECT_EQ(SubText(Token(9), 2, 1)->length, 0);  // not a valid source: the empty text
+    // A view that starts where the current temporary starts reuses its slot.
+    RecordedTemp current = RecordText("abcdef");
+    EXPECT_EQ(SubText(current.start, 2, 1), current.slot);
+    EXPECT_NE(SubText(current.start, 2, 2), current.slot);
+}
+
+TEST(SubText, SubTextFreshSlotNamesNoElement) {
+    ElementRecord element = {nullptr, 0};
+    for (int i = 0; i < kTempSlotCount; ++i) RecordText("x").slot->destination = &element;
+    EXPECT_EQ(SubText("text", 2, 1)->destination, nullptr);
+}
+
+TEST(SubTextDeathTest, SubTextOfARecordIsFatal) {
+    EXPECT_FATAL({ NewStr(5); SubText(LastTempArg(), 2, 1); }, -9, "Insufficient buffer or New$(<=0)");
+    EXPECT_FATAL({
+        RecordedTemp record = NewStr(5);
+        RecordText("later");
+        SubText(Token(SlotToken(SlotNumber(record.slot))), 2, 1);
+    }, -9, "Insufficient buffer or New$(<=0)");
+}
+
+TEST(TrimText, RemovesBlanksFromTheSidesAsked) {
+    struct TrimCase {
+        const char* text;
+        std::int32_t sides;
+        const char* trimmed;
+    };
+    constexpr TrimCase kCases[] = {
+        {"  a b  ", kTrimBoth, "a b"}, {"  a b  ", kTrimLeading, "a b  "}, {"  a b  ", kTrimTrailing, "  a b"},
+        {"  a b  ", kTrimNone, "  a b  "}, {" a ", kTrimBoth, "a"}, {"   ", kTrimBoth, ""}, {"", kTrimBoth, ""},
+        {"caf\xE9", kTrimTrailing, "caf"},  // bytes from 0x80 on are blanks
+        {"\xA0\t\r\nx\x01\xFF", kTrimBoth, "x"}, {"!x~", kTrimBoth, "!x~"},
+    };
+    testing_support::GuardedPage page;
+    for (const TrimCase& c : kCases) {
+        std::size_t size = std::strlen(c.text) + 1;
+        char* text = page.Tail(size);
+        std::memcpy(text, c.text, size);
+        char* ring = RingPosition();
+        RecordedTemp trimmed = TrimText(text, c.sides);
+        EXPECT_EQ(trimmed.start, ring);
+        EXPECT_EQ(ViewOf(trimmed.slot), c.trimmed) << c.text << ", " << c.sides;
+        EXPECT_EQ(trimmed.start[trimmed.slot->length], '\0');
+    }
+}
+
+TEST(TrimText, NullTrimsTheTextAtTheRingPositionInPlace) {
+    char* ring = RingPosition();
+    std::memcpy(ring, "\t in place \t", 13);
+    RecordedTemp trimmed = TrimText(nullptr, kTrimBoth);
+    EXPECT_EQ(trimmed.start, ring);
+    EXPECT_STREQ(trimmed.start, "in place");
+}
+
+TEST(TrimTextDeathTest, TrimTextRejectsResultsPastTheRingsUsableEnd) {
+    const std::size_t reserve = kRingUsableEnd - (kRingWrapOffset - 4);
+    std::string fits(reserve - 1, 'a'), tooLong(reserve, 'a');
+    SetRingPosition(ScratchRing + kRingWrapOffset - 4);
+    EXPECT_EQ(TrimText(fits.c_str(), kTrimBoth).slot->length, static_cast<std::int32_t>(reserve - 1));
+    EXPECT_FATAL({
+        SetRingPosition(ScratchRing + kRingWrapOffset - 4);
+        TrimText(tooLong.c_str(), kTrimBoth);
+    }, -9, "Insufficient buffer or New$(<=0)");
+    EXPECT_FATAL({  // in place, with no terminator before the usable end
+        char* at = ScratchRing + kRingWrapOffset - 4;
+        std::memset(at, 'a', static_cast<std::size_t>(ScratchRing + kScratchRingSize - at));
+        SetRingPosition(at);
+        TrimText(nullptr, kTrimNone);
+    }, -9, "Insufficient buffer or New$(<=0)");
+}
+
+TEST(ChangeCase, ConvertsIntoARegisteredBlockByTheAnsiMapping) {
+    RecordedTemp upper = ChangeCase("Abc \xE9t\xE9 \xFF\xB5\xDF", kToUpper);
+    EXPECT_EQ(ViewOf(upper.slot), "ABC \xC9T\xC9 \x9F\xB5\xDF");
+    EXPECT_EQ(HeapSize(GetProcessHeap(), 0, upper.start), 12u);
+    EXPECT_TRUE(testing_support::IsRegistered(upper.start));
+    ReleaseHeapString(upper.start);
+    RecordedTemp lower = ChangeCase("Abc \xC9\x8A", kToLower);
+    EXPECT_STREQ(lower.start, "abc \xE9\x9A");
+    ReleaseHeapString(lower.start);
+}
+
+TEST(KeepTemp, TheEighthCallFreesTheFirstCopy) {
+    char* kept[8];
+    for (int i = 0; i < 8; ++i) {
+        RecordText(std::to_string(i).c_str());
+        kept[i] = KeepTemp();
+    }
+    EXPECT_FALSE(testing_support::IsRegistered(kept[0]));
+    for (int i = 1; i < 8; ++i) {
+        EXPECT_TRUE(testing_support::IsRegistered(kept[i]));
+        EXPECT_EQ(kept[i], std::to_string(i));
+    }
+}
+
+TEST(KeepTemp, CopiesTheMagnitudeAndLeavesTheSlotsAlone) {
+    RecordedTemp temp = RecordText("borrowed text");
+    temp.slot->length = -8;
+    int index = TempSlotTable.current;
+    char* kept = KeepTemp();
+    EXPECT_STREQ(kept, "borrowed");
+    EXPECT_EQ(TempSlotTable.current, index);
+    RecordText("");
+    char* empty = KeepTemp();
+    EXPECT_EQ(HeapSize(GetProcessHeap(), 0, empty), 1u);
+    EXPECT_EQ(empty[0], '\0');
+}
+
+TEST(KeepTemp, KeepTempOfARecordKeepsItsExpansion) {
+    NewStr(5);  // twelve bytes of record words stand for five zero bytes
+    char* kept = KeepTemp();
+    EXPECT_EQ(std::memcmp(kept, "\0\0\0\0\0\0", 6), 0);
+}
+
+TEST(KeepTemp, KeptCopyReleasedEarlyNeverCostsALaterCopy) {
+    RecordText("early");
+    char* early = KeepTemp();
+    ReleaseHeapString(early);  // its address is free for the next copy of the same size
+    char* later[7];
+    for (char*& copy : later) copy = KeepTemp();
+    for (char* copy : later) {
+        EXPECT_TRUE(testing_support::IsRegistered(copy));
+        EXPECT_STREQ(copy, "early");
+    }
+}
+
+}  // namespace
+}  // namespace tarnfold
