@@ -5,6 +5,7 @@
 
 #include "../errors_console/console.h"
 #include "../errors_console/fatal_error.h"
+#include "../files/file_write.h"
 #include "deferred_record.h"
 
 namespace tarnfold {
@@ -48,7 +49,7 @@ struct MeasuredParts {
         std::uint32_t size = slot.length < 0 ? 0u - static_cast<std::uint32_t>(slot.length)
                                              : static_cast<std::uint32_t>(slot.length);
         Set(i, slot.text != nullptr ? slot.text : EmptyString, size);  // a slot never filled
-        if (slot.isRecord != 0 && size > 1) {
+        if (slot.isRecord != 0) {  // by its producer, not its length: a 1-byte file is one
             records[i] = &slot;
             recordMask |= 1u << i;
         }
@@ -142,23 +143,28 @@ char* StringBuilderCore(Word request, const Word* args) {
                 static_cast<std::uintptr_t>(args[count])));
             return block;
         }
-        case Destination::Console: {
+        case Destination::Console:
+        case Destination::File: {
             char* position = RingPosition();
             bool fitsRing = static_cast<std::size_t>(ScratchRing + kRingUsableEnd - position) >= room;
             char* out = fitsRing ? RecordTemp(position + room).start
                                  : static_cast<char*>(AllocBlock(room, false));
-            Terminate(CopyParts<true>(parts, count, out));
-            WriteStdout(out);
-            if (request & kBuildReadKey) ReadKey();
+            char* end = CopyParts<true>(parts, count, out);
+            Terminate(end);
+            if (destination == Destination::File) {
+                WriteResultToSlot(request, out, static_cast<std::size_t>(end - out));
+            } else {
+                WriteStdout(out);
+                if (request & kBuildReadKey) ReadKey();
+            }
             if (!fitsRing) FreeBlock(out);
             return nullptr;
         }
         case Destination::Element:
-        case Destination::File:
         case Destination::Invalid:
             break;
     }
-    // Element and file destinations arrive with the array-element and file-slot steps.
+    // The element destination arrives with the array-element step.
     return nullptr;
 }
 
