@@ -15,18 +15,15 @@ constexpr int kClosed = -1;
 struct HandleTable {
     int descriptor[kHandleTableSize];
     FileSharing sharing[kHandleTableSize];
-    HandleTable() {
-        for (int i = 0; i < kHandleTableSize; ++i) {
-            descriptor[i] = i < 3 ? i : kClosed;
-            sharing[i] = FileSharing{};
-        }
+    constexpr HandleTable() : descriptor{}, sharing{} {
+        for (int i = 0; i < kHandleTableSize; ++i) descriptor[i] = i < 3 ? i : kClosed;
     }
 };
 
-HandleTable& Table() {
-    static HandleTable table;
-    return table;
-}
+// Built at compile time: every call reaches it without a start-up check.
+constinit HandleTable handleTable;
+
+HandleTable& Table() { return handleTable; }
 
 HANDLE ValueOf(int index) {
     return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(index + 1) * 4);
