@@ -13,9 +13,9 @@ RecordedTemp FileReadStr(const char* name) {
     record[1] = kRecordFileContents;
     record[2] = static_cast<Word>(reinterpret_cast<std::uintptr_t>(name));
     if (FindFile(name, kCloseSearch) == 0) FatalError(kErrorOpenForRecall, name);
-    record[3] = FindDataBuffer.nFileSizeLow;
+    record[3] = FindDataBuffer.sizeLow;
     RecordedTemp temp = RecordTemp(record + 4);
-    MarkRecordTemp(temp.slot, static_cast<std::int32_t>(FindDataBuffer.nFileSizeLow));
+    MarkRecordTemp(temp.slot, static_cast<std::int32_t>(FindDataBuffer.sizeLow));
     return temp;
 }
 

@@ -1,14 +1,23 @@
 // FindFile and FileSize: one system query each, no file read.
 #include "file_queries.h"
 
+#include <cstddef>
+
+#include "../platform/win32.h"
+
 namespace tarnfold {
 
-WIN32_FIND_DATAA FindDataBuffer = {};
+static_assert(sizeof(FindData) == sizeof(WIN32_FIND_DATAA));
+static_assert(offsetof(FindData, sizeLow) == offsetof(WIN32_FIND_DATAA, nFileSizeLow));
+static_assert(offsetof(FindData, name) == offsetof(WIN32_FIND_DATAA, cFileName));
+static_assert(offsetof(FindData, shortName) == offsetof(WIN32_FIND_DATAA, cAlternateFileName));
+
+FindData FindDataBuffer = {};
 Word FindHandle = 0;
 
 Word FindFile(const char* name, Word close) {
-    FindDataBuffer.dwFileAttributes = FILE_ATTRIBUTE_NORMAL;
-    HANDLE search = FindFirstFileA(name, &FindDataBuffer);
+    FindDataBuffer.attributes = kAttributeNormal;
+    HANDLE search = FindFirstFileA(name, reinterpret_cast<WIN32_FIND_DATAA*>(&FindDataBuffer));
     Word result = search == INVALID_HANDLE_VALUE
                       ? 0
                       : static_cast<Word>(reinterpret_cast<std::uintptr_t>(search));

@@ -3,13 +3,29 @@
 
 #include <cstdint>
 
-#include "../platform/win32.h"
 #include "file_slots.h"
 
 namespace tarnfold {
 
-// The directory entry of the last FindFile lookup (the system's 320-byte find record).
-extern WIN32_FIND_DATAA FindDataBuffer;
+// A directory entry in the system's find-record layout (320 bytes); times are 100 ns
+// intervals since 1601 in two 32-bit halves, low first.
+struct FindData {
+    Word attributes;
+    Word creationTime[2];
+    Word lastAccessTime[2];
+    Word lastWriteTime[2];
+    Word sizeHigh;
+    Word sizeLow;
+    Word reserved[2];
+    char name[260];
+    char shortName[14];
+};
+static_assert(sizeof(FindData) == 320);
+
+inline constexpr Word kAttributeNormal = 0x80;
+
+// The directory entry of the last FindFile lookup.
+extern FindData FindDataBuffer;
 // The search FindFile left open (close 0), or 0. The runtime never closes it.
 extern Word FindHandle;
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32.h"
 #include "tarnfold.h"
 
 namespace tarnfold::testing_support {

@@ -16,17 +16,17 @@ TEST_F(QueryTest, FindFileFillsTheBufferAndKeepsOrClosesTheSearch) {
     std::memset(&FindDataBuffer, 0xEE, sizeof FindDataBuffer);
     EXPECT_NE(FindFile(name.c_str(), kCloseSearch), 0u);
     EXPECT_EQ(FindHandle, 0u);
-    EXPECT_EQ(FindDataBuffer.nFileSizeLow, 5u);
-    EXPECT_EQ(FindDataBuffer.nFileSizeHigh, 0u);
-    EXPECT_STREQ(FindDataBuffer.cFileName, name.c_str());
+    EXPECT_EQ(FindDataBuffer.sizeLow, 5u);
+    EXPECT_EQ(FindDataBuffer.sizeHigh, 0u);
+    EXPECT_STREQ(FindDataBuffer.name, name.c_str());
 
     Word search = FindFile("tf_fin?.tmp", kKeepSearch);
     EXPECT_NE(search, 0u);
     EXPECT_EQ(FindHandle, search);
-    EXPECT_STREQ(FindDataBuffer.cFileName, name.c_str());
+    EXPECT_STREQ(FindDataBuffer.name, name.c_str());
     EXPECT_EQ(FindFile("tf_no_such_file.tmp", kKeepSearch), 0u);
     EXPECT_EQ(FindHandle, 0u);
-    EXPECT_EQ(FindDataBuffer.dwFileAttributes, static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL));
+    EXPECT_EQ(FindDataBuffer.attributes, kAttributeNormal);
     EXPECT_TRUE(FindClose(reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(search))));
 }
 
