@@ -106,21 +106,17 @@ TEST_F(SlotTest, ReadBytesTerminatesWhatItReadAndStopsAtTheEnd) {
 
 TEST_F(SlotTest, CloseAllClosesEverySlotAndFreesIt) {
     std::string first = Name("close1"), second = Name("close7");
-    Word one = OpenOutput(1, first.c_str(), 'O');
-    Word seven = OpenOutput(7, second.c_str(), 'O');
-    ASSERT_NE(one, kFailedSlot);
-    ASSERT_NE(seven, kFailedSlot);
+    ASSERT_NE(OpenOutput(1, first.c_str(), 'O'), kFailedSlot);
+    ASSERT_NE(OpenOutput(7, second.c_str(), 'O'), kFailedSlot);
     FileSlotTable[4] = kFailedSlot;
     CloseFile(kAllFileSlots);
     for (int slot = 0; slot < kFileSlotCount; ++slot) EXPECT_EQ(FileSlotTable[slot], kFreeSlot) << slot;
-    // The handles are closed: writing through them fails.
-    for (Word handle : {one, seven}) {
-        DWORD written = 0;
-        EXPECT_FALSE(WriteFile(reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(handle)), "x", 1,
-                               &written, nullptr));
+    // Both files are closed: a writer that shares nothing may open them again.
+    for (const std::string& name : {first, second}) {
+        HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        EXPECT_NE(h, INVALID_HANDLE_VALUE) << name;
+        CloseHandle(h);
     }
-    CloseFile(3);  // free: nothing happens
-    EXPECT_EQ(FileSlotTable[3], kFreeSlot);
 }
 
 TEST_F(SlotTest, InputSearchesTheStandardPathOrAGivenList) {
