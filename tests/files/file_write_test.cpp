@@ -32,17 +32,6 @@ TEST_F(FileWriteTest, WideResultsCountSixteenBitUnitsUpToTheFirstZeroUnit) {
     EXPECT_EQ(ReadWholeFile(name), std::string("h\0\xe9\0\x16\x04!\0", 8));
 }
 
-TEST_F(FileWriteTest, ResultsBeyondTheRingAreWrittenFromAHeapBlock) {
-    std::string name = Name("large");
-    std::string big(700000, 'q');
-    big[0] = 'Q';
-    big.back() = 'E';
-    ASSERT_NE(OpenOutput(2, name.c_str(), 'O'), kFailedSlot);
-    StringBuilder(ToFileSlot(2, 1), big.c_str());
-    CloseFile(2);
-    EXPECT_EQ(ReadWholeFile(name), big);
-}
-
 // The system's own text for an invalid handle (Windows' text in the emulation).
 std::string InvalidHandleText() {
     char text[1024];

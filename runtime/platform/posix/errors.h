@@ -5,7 +5,6 @@
 // Win32 error codes the emulation reports (beyond those in types.h).
 constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
 constexpr DWORD ERROR_ACCESS_DENIED = 5;
-constexpr DWORD ERROR_OUTOFMEMORY = 14;
 constexpr DWORD ERROR_NO_MORE_FILES = 18;
 constexpr DWORD ERROR_WRITE_FAULT = 29;
 constexpr DWORD ERROR_READ_FAULT = 30;
@@ -16,7 +15,6 @@ constexpr DWORD ERROR_FILE_EXISTS = 80;
 constexpr DWORD ERROR_DISK_FULL = 112;
 constexpr DWORD ERROR_INVALID_NAME = 123;
 constexpr DWORD ERROR_NEGATIVE_SEEK = 131;
-constexpr DWORD ERROR_DIR_NOT_EMPTY = 145;
 constexpr DWORD ERROR_ALREADY_EXISTS = 183;
 constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
 constexpr DWORD ERROR_NO_DATA = 232;
