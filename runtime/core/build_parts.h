@@ -32,7 +32,7 @@ struct BuildParts {
         std::uint32_t size = slot.length < 0 ? 0u - static_cast<std::uint32_t>(slot.length)
                                              : static_cast<std::uint32_t>(slot.length);
         Set(i, slot.text != nullptr ? slot.text : EmptyString, size);  // a slot never filled
-        if (slot.isRecord != 0 && size > 1) recordMask |= 1u << i;
+        if (slot.isRecord != 0) recordMask |= 1u << i;  // by its producer: a 1-byte file is one
     }
 
     bool IsRecord(int i) const { return (recordMask & (1u << i)) != 0; }

@@ -5,6 +5,7 @@
 
 #include "../errors_console/console.h"
 #include "../errors_console/fatal_error.h"
+#include "../files/file_write.h"
 #include "build_parts.h"
 #include "deferred_record.h"
 #include "element_destination.h"
@@ -132,7 +133,8 @@ char* StringBuilderCore(Word request, const Word* args) {
             if (element.out != nullptr) BuildIn(parts, element.out, element.limit);
             return DeliverElement(element);
         }
-        case Destination::Console: {
+        case Destination::Console:
+        case Destination::File: {
             // The ring serves unless the result would pass its usable end or a part lies in
             // the room (after a wrap, older temporaries lie ahead of the position).
             char* position = RingPosition();
@@ -140,15 +142,17 @@ char* StringBuilderCore(Word request, const Word* args) {
                           !parts.ReadsFrom(position, position + room);
             char* out = inRing ? RecordTemp(position + room).start
                                : static_cast<char*>(AllocBlock(room, false));
-            BuildIn(parts, out, out + room);
-            WriteStdout(out);
-            if (request & kBuildReadKey) ReadKey();
+            char* end = CopyParts(parts, out);
+            Terminate(end, out + room);
+            if (destination == Destination::File) {
+                WriteResultToSlot(request, out, static_cast<std::size_t>(end - out));
+            } else {
+                WriteStdout(out);
+                if (request & kBuildReadKey) ReadKey();
+            }
             if (!inRing) FreeBlock(out);
             return nullptr;
         }
-        case Destination::File:
-            // The file slots deliver here.
-            break;
         case Destination::Invalid:
             break;
     }

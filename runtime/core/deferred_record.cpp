@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "../files/file_slots.h"
 #include "copy_bytes.h"
 
 namespace tarnfold {
@@ -36,13 +37,24 @@ char* ExpandSplice(const Word* record, char* out, const char* limit) {
     return CopyGap(out, source, AsText(*match), limit);
 }
 
-// The contents of a named file. File slots are not part of the runtime yet and no
-// producer makes such records; the bytes read as zeros.
+// The first `byte count` bytes of the named file, read through the scratch slot. The part
+// a read does not deliver (the file vanished or shrank since it was measured) is zeros, so
+// no earlier memory contents reach the result; the output always advances by the count.
 char* ExpandFileContents(const Word* record, char* out, const char* limit) {
     std::size_t size = record[3];
     std::size_t room = static_cast<std::size_t>(limit - out);
     if (size > room) size = room;
-    std::memset(out, 0, size);
+    // ReadBytes terminates what it read: keep the byte after the share, which belongs to
+    // the next part or the terminator.
+    char following = out[size];
+    std::size_t delivered = 0;
+    if (OpenInput(kScratchFileSlot, AsText(record[2]), kNoSearch) != kFailedSlot) {
+        std::int32_t got = ReadBytes(kScratchFileSlot, out, static_cast<std::uint32_t>(size));
+        if (got > 0) delivered = static_cast<std::size_t>(got);
+    }
+    CloseFile(kScratchFileSlot);
+    out[size] = following;
+    std::memset(out + delivered, 0, size - delivered);
     return out + size;
 }
 

@@ -2,12 +2,11 @@
 #include "fatal_cleanup.h"
 
 #include "../arrays_text/string_arrays.h"
+#include "../files/file_slots.h"
 
 namespace tarnfold {
 
-void CloseFilesBeforeFatalBox() {
-    // File slots are not part of the runtime yet; nothing can be open.
-}
+void CloseFilesBeforeFatalBox() { CloseFile(kAllFileSlots); }
 
 void EraseArraysAfterFatalBox() { EraseArray(kAllArrays); }
 

@@ -24,6 +24,7 @@
 #include "posix/text.h"
 #include "posix/user.h"
 #include "posix/handles.h"
+#include "posix/files.h"
 #include "posix/console.h"
 #include "posix/codepages.h"
 #include "posix/resources.h"

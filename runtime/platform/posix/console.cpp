@@ -36,7 +36,7 @@ bool WriteAll(int descriptor, const char* bytes, std::size_t size) {
         ssize_t n = write(descriptor, bytes, size);
         if (n < 0) {
             if (errno == EINTR) continue;
-            SetLastError(static_cast<DWORD>(errno));
+            tarnfold::posix::SetLastErrorFromErrno(errno);
             return false;
         }
         bytes += n;

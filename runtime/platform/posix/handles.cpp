@@ -10,18 +10,20 @@ namespace {
 
 constexpr int kClosed = -1;
 
-// The standard streams are open from the start; every other entry until OpenHandle.
+// The standard streams are open from the start; every other entry until OpenHandle. File
+// handles also keep what they were opened for, so later opens can honour their sharing.
 struct HandleTable {
     int descriptor[kHandleTableSize];
-    HandleTable() {
+    FileSharing sharing[kHandleTableSize];
+    constexpr HandleTable() : descriptor{}, sharing{} {
         for (int i = 0; i < kHandleTableSize; ++i) descriptor[i] = i < 3 ? i : kClosed;
     }
 };
 
-HandleTable& Table() {
-    static HandleTable table;
-    return table;
-}
+// Built at compile time: every call reaches it without a start-up check.
+constinit HandleTable handleTable;
+
+HandleTable& Table() { return handleTable; }
 
 HANDLE ValueOf(int index) {
     return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(index + 1) * 4);
@@ -41,15 +43,34 @@ mode_t FileType(int descriptor) {
 
 }  // namespace
 
-HANDLE OpenHandle(int descriptor) {
+HANDLE OpenHandle(int descriptor, const FileSharing& sharing) {
     HandleTable& table = Table();
     for (int i = 3; i < kHandleTableSize; ++i)
         if (table.descriptor[i] == kClosed) {
             table.descriptor[i] = descriptor;
+            table.sharing[i] = sharing;
             return ValueOf(i);
         }
     SetLastError(ERROR_TOO_MANY_OPEN_FILES);
     return nullptr;
+}
+
+bool SharingAllows(std::uint64_t device, std::uint64_t inode, DWORD access, DWORD share) {
+    constexpr DWORD kRead = 0x80000000u, kWrite = 0x40000000u;
+    constexpr DWORD kShareRead = 1, kShareWrite = 2;
+    // An access needs every other open of the file to share it, and the new open must
+    // share every access the others hold.
+    auto conflicts = [](DWORD used, DWORD shared) {
+        return ((used & kRead) && !(shared & kShareRead)) || ((used & kWrite) && !(shared & kShareWrite));
+    };
+    const HandleTable& table = Table();
+    for (int i = 3; i < kHandleTableSize; ++i) {
+        const FileSharing& other = table.sharing[i];
+        if (table.descriptor[i] == kClosed || !other.isFile) continue;
+        if (other.device != device || other.inode != inode) continue;
+        if (conflicts(access, other.share) || conflicts(other.access, share)) return false;
+    }
+    return true;
 }
 
 int HandleDescriptor(HANDLE handle) {
@@ -76,7 +97,9 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWri
         ssize_t n = write(descriptor, from + done, bytesToWrite - done);
         if (n < 0) {
             if (errno == EINTR) continue;
-            SetLastError(static_cast<DWORD>(errno));
+            // A live handle opened for the other direction: Windows denies the access.
+            if (errno == EBADF) SetLastError(ERROR_ACCESS_DENIED);
+            else tarnfold::posix::SetLastErrorFromErrno(errno);
             if (bytesWritten != nullptr) *bytesWritten = done;
             return FALSE;
         }
@@ -98,7 +121,9 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, 
         ssize_t n = read(descriptor, to + done, bytesToRead - done);
         if (n < 0) {
             if (errno == EINTR) continue;
-            SetLastError(static_cast<DWORD>(errno));
+            // A live handle opened for the other direction: Windows denies the access.
+            if (errno == EBADF) SetLastError(ERROR_ACCESS_DENIED);
+            else tarnfold::posix::SetLastErrorFromErrno(errno);
             if (bytesRead != nullptr) *bytesRead = done;
             return FALSE;
         }
@@ -116,7 +141,7 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, 
 BOOL CreatePipe(HANDLE* readPipe, HANDLE* writePipe, LPSECURITY_ATTRIBUTES, DWORD) {
     int ends[2];
     if (pipe(ends) != 0) {
-        SetLastError(static_cast<DWORD>(errno));
+        tarnfold::posix::SetLastErrorFromErrno(errno);
         return FALSE;
     }
     HANDLE reader = tarnfold::posix::OpenHandle(ends[0]);
@@ -135,9 +160,11 @@ BOOL CreatePipe(HANDLE* readPipe, HANDLE* writePipe, LPSECURITY_ATTRIBUTES, DWOR
 BOOL CloseHandle(HANDLE object) {
     int descriptor = HandleDescriptor(object);
     if (descriptor < 0) return FALSE;
-    tarnfold::posix::Table().descriptor[tarnfold::posix::IndexOf(object)] = -1;
+    int index = tarnfold::posix::IndexOf(object);
+    tarnfold::posix::Table().descriptor[index] = -1;
+    tarnfold::posix::Table().sharing[index] = tarnfold::posix::FileSharing{};
     if (close(descriptor) != 0 && errno != EINTR) {
-        SetLastError(static_cast<DWORD>(errno));
+        tarnfold::posix::SetLastErrorFromErrno(errno);
         return FALSE;
     }
     return TRUE;

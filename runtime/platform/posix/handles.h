@@ -30,9 +30,21 @@ namespace tarnfold::posix {
 
 inline constexpr int kHandleTableSize = 256;
 
+// What a file handle was opened for: the file's identity, the access and the share mode.
+struct FileSharing {
+    bool isFile = false;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    DWORD access = 0;
+    DWORD share = 0;
+};
+
 // A new handle that owns `descriptor` (CloseHandle closes it); null with
 // ERROR_TOO_MANY_OPEN_FILES when the table is full.
-HANDLE OpenHandle(int descriptor);
+HANDLE OpenHandle(int descriptor, const FileSharing& sharing = FileSharing{});
+// Whether a new open of the file (device, inode) for `access` sharing `share` agrees with
+// every open file handle of it, by Windows' rule.
+bool SharingAllows(std::uint64_t device, std::uint64_t inode, DWORD access, DWORD share);
 // The descriptor behind a live handle, or -1 (with ERROR_INVALID_HANDLE set).
 int HandleDescriptor(HANDLE handle);
 // The handle of standard stream 0, 1 or 2 (the same value for the whole process).

@@ -29,7 +29,7 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
     char path[4096];
     ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
     if (n < 0) {
-        SetLastError(static_cast<DWORD>(errno));
+        tarnfold::posix::SetLastErrorFromErrno(errno);
         return 0;
     }
     if (size == 0) return 0;

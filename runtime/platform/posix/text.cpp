@@ -46,3 +46,17 @@ BOOL IsBadStringPtrA(LPCSTR text, UINT_PTR maxChars) {
     }
     return FALSE;
 }
+
+LPSTR lstrcpyA(LPSTR to, LPCSTR from) {
+    char* at = to;
+    while ((*at++ = *from++) != '\0') {
+    }
+    return to;
+}
+
+LPSTR lstrcatA(LPSTR to, LPCSTR from) {
+    char* at = to;
+    while (*at != '\0') ++at;
+    lstrcpyA(at, from);
+    return to;
+}

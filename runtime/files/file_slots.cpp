@@ -1,0 +1,88 @@
+// OpenInput, OpenOutput, ReadBytes and CloseFile on the ten-slot table.
+#include "file_slots.h"
+
+#include "../platform/win32.h"
+
+namespace tarnfold {
+
+Word FileSlotTable[kFileSlotCount] = {};
+char FileErrorText[kFileErrorTextSize] = {};
+
+namespace {
+
+constexpr const char* kInputFailure = "File not found: ";
+constexpr const char* kOutputFailure = "Could not open ";
+constexpr Word kLowerCaseBit = 0x20;
+
+bool ValidSlot(int slot) { return static_cast<unsigned>(slot) < kFileSlotCount; }
+
+HANDLE HandleOf(Word value) { return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(value)); }
+Word ValueOf(HANDLE handle) { return static_cast<Word>(reinterpret_cast<std::uintptr_t>(handle)); }
+
+// "prefix" and the name, cut to the buffer (a name can be far longer than a path).
+void SetFileErrorText(const char* prefix, const char* name) {
+    lstrcpyA(FileErrorText, prefix);
+    std::size_t used = 0;
+    while (FileErrorText[used] != '\0') ++used;
+    std::size_t length = 0;
+    while (name[length] != '\0' && used + length < kFileErrorTextSize) ++length;
+    if (used + length < kFileErrorTextSize) {
+        lstrcatA(FileErrorText, name);
+        return;
+    }
+    for (std::size_t i = 0; used + i + 1 < kFileErrorTextSize; ++i) FileErrorText[used + i] = name[i];
+    FileErrorText[kFileErrorTextSize - 1] = '\0';
+}
+
+}  // namespace
+
+Word OpenInput(int slot, const char* name, std::uintptr_t search) {
+    if (!ValidSlot(slot)) return kFailedSlot;
+    char found[MAX_PATH];
+    const char* toOpen = name;
+    if (search != kNoSearch) {
+        const char* path = search == kStandardSearch ? nullptr : reinterpret_cast<const char*>(search);
+        DWORD length = SearchPathA(path, name, nullptr, MAX_PATH, found, nullptr);
+        if (length == 0 || length >= MAX_PATH) return FileSlotTable[slot] = kFailedSlot;
+        toOpen = found;
+    }
+    HANDLE handle = CreateFileA(toOpen, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) SetFileErrorText(kInputFailure, name);
+    return FileSlotTable[slot] = ValueOf(handle);
+}
+
+Word OpenOutput(int slot, const char* name, Word mode) {
+    if (!ValidSlot(slot)) return kFailedSlot;
+    Word folded = mode | kLowerCaseBit;
+    bool keep = folded == (kModeAppend | kLowerCaseBit) || folded == (kModeUpdate | kLowerCaseBit);
+    HANDLE handle = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                keep ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    FileSlotTable[slot] = ValueOf(handle);
+    if (handle == INVALID_HANDLE_VALUE) {
+        SetFileErrorText(kOutputFailure, name);
+        return kFailedSlot;
+    }
+    if (folded == (kModeAppend | kLowerCaseBit)) SetFilePointer(handle, 0, nullptr, FILE_END);
+    return ValueOf(handle);
+}
+
+std::int32_t ReadBytes(int slot, void* buffer, std::uint32_t n) {
+    if (!ValidSlot(slot) || FileSlotTable[slot] == kFailedSlot) return -1;
+    DWORD count = 0;
+    ReadFile(HandleOf(FileSlotTable[slot]), buffer, n, &count, nullptr);
+    if (count > 0) static_cast<char*>(buffer)[count] = '\0';
+    return static_cast<std::int32_t>(count);
+}
+
+void CloseFile(int slot) {
+    if (slot == kAllFileSlots) {
+        for (int each = kFileSlotCount - 1; each >= 0; --each) CloseFile(each);
+        return;
+    }
+    if (!ValidSlot(slot) || FileSlotTable[slot] == kFreeSlot) return;
+    CloseHandle(HandleOf(FileSlotTable[slot]));
+    FileSlotTable[slot] = kFreeSlot;
+}
+
+}  // namespace tarnfold
