@@ -26,6 +26,7 @@
 #include "arrays_text/find_text.h"
 #include "files/file_slots.h"
 #include "files/file_queries.h"
+#include "files/recall.h"
 #include "numbers/numbers.h"
 #include "errors_console/command_line.h"
 #include "arrays_text/text_functions.h"

@@ -1,0 +1,110 @@
+// Recall: a text file into a string array of lines, one read and one block.
+#include "recall.h"
+
+#include "../arrays_text/string_arrays.h"
+#include "../errors_console/fatal_error.h"
+#include "../platform/win32.h"
+#include "slot_takeover.h"
+#include "line_split.h"
+
+namespace tarnfold {
+
+namespace {
+
+// The handle of `source`, taken out of its slot (Recall closes it itself).
+HANDLE TakeInputHandle(FileRef source) {
+    if (IsSlotRef(source)) {
+        auto slot = static_cast<std::int32_t>(source);
+        HANDLE handle = TakeSlot(slot);
+        if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+            char number[12];
+            Int32ToDecimal(slot, number);
+            FatalError(kErrorOpenForRecall, number);
+        }
+        return handle;
+    }
+    const char* name = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(source));
+    if (OpenInput(kScratchFileSlot, name, kNoSearch) == kFailedSlot) FatalError(kErrorOpenForRecall, name);
+    HANDLE handle = TakeSlot(kScratchFileSlot);
+    return handle;
+}
+
+// Every line end takes two bytes, so 2 x S + 4096 elements always suffice. Computed in 64
+// bits: for large files the table's size would wrap around 32 bits.
+std::int32_t WorkArrayBound(std::uint32_t size) {
+    std::int64_t bound = 2 * static_cast<std::int64_t>(size) + 4096;
+    if (ArrayBlockSize(bound + 1) > 0xFFFFFFFFll || bound + 1 > INT32_MAX) FatalError(kErrorHeapAlloc);
+    return static_cast<std::int32_t>(bound);
+}
+
+ElementRecord Borrowed(char* start, const char* end) {
+    return {start, -static_cast<std::int32_t>(end - start)};
+}
+
+// Line mode: every CR LF ends a line, its CR becomes the line's zero byte. A last line
+// without CR LF is one more element, ended by the block's spare byte.
+std::int32_t SplitLines(char* block, std::size_t used, ElementRecord* element) {
+    std::int32_t count = 0;
+    char* start = block;
+    ForEachCrLf(block, used, [&](std::size_t at) {
+        element[count++] = Borrowed(start, block + at);
+        block[at] = '\0';
+        start = block + at + 2;
+    });
+    if (start < block + used) element[count++] = Borrowed(start, block + used);
+    return count;
+}
+
+// Record mode: a CR LF splits only where the mark's two bytes follow it inside the data.
+// The last record leaves out a final CR LF; its text stays as it was.
+std::int32_t SplitRecords(char* block, std::size_t used, Word marker, ElementRecord* element) {
+    const char first = static_cast<char>(marker & 0xFF);
+    const char second = static_cast<char>((marker >> 8) & 0xFF);
+    std::int32_t count = 0;
+    char* start = block;
+    ForEachCrLf(block, used, [&](std::size_t at) {
+        if (at + 3 >= used || block[at + 2] != first || block[at + 3] != second) return;
+        element[count++] = Borrowed(start, block + at);
+        block[at] = '\0';
+        start = block + at + 2;
+    });
+    const char* end = block + used;
+    if (used >= 2 && end[-2] == '\r' && end[-1] == '\n' && end - 2 >= start) end -= 2;
+    element[count++] = Borrowed(start, end);
+    return count;
+}
+
+}  // namespace
+
+RecallResult Recall(FileRef source, std::int32_t array, const char* arrayName, Word countOrMarker) {
+    // Array 0 is the work array: recalling into it would destroy the result being built.
+    if (array < 1 || array >= kArrayCount) FatalLineError(kErrorCountTooHigh);
+    HANDLE handle = TakeInputHandle(source);
+    const std::uint32_t size = GetFileSize(handle, nullptr);
+    const std::int32_t bound = WorkArrayBound(size);
+    auto* block = static_cast<char*>(AllocBlock(static_cast<std::size_t>(size) + 1, false));
+    DWORD delivered = 0;
+    if (ReadFile(handle, block, size, &delivered, nullptr) == FALSE || delivered > size) delivered = 0;
+    CloseHandle(handle);
+    // Only the delivered bytes are split (a slot already read from delivers less); the
+    // spare byte after them ends the last text.
+    block[delivered] = '\0';
+
+    StringArray* work = CreateArray(0, bound, arrayName);
+    work->sharedText = block;
+    ElementRecord* elements = work->Element(0);
+    elements->text = block;
+    work->count = IsRecordMarker(countOrMarker) ? SplitRecords(block, delivered, countOrMarker, elements)
+                                                : SplitLines(block, delivered, elements);
+    if (countOrMarker != 0 && !IsRecordMarker(countOrMarker))
+        *reinterpret_cast<std::int32_t*>(static_cast<std::uintptr_t>(countOrMarker)) = work->count;
+
+    // The target's old array is erased with its blocks and the work array takes its
+    // number; array 0 is left erased, as if an empty array had been swapped in and erased.
+    EraseArray(array);
+    SwapArrays(0, array);
+    ArrayTable[0] = kErasedArray;
+    return {ArrayTable[array]->count, size};
+}
+
+}  // namespace tarnfold

@@ -1,0 +1,62 @@
+// Recall and Store: a text file into a string array of lines and back, one read and one
+// block for the whole file, batches in the scratch ring for the writes.
+//
+//     Recall("names.txt", 3);                 // array 3: one element per CR LF line
+//     SortArray(3);
+//     Store("names.sorted", 3);               // every element, each followed by CR LF
+#pragma once
+
+#include <cstdint>
+
+#include "../core/storage.h"
+#include "file_slots.h"
+
+namespace tarnfold {
+
+// The fourth argument of Recall selects record mode when its upper half is this tag; its
+// lower half is the two-byte mark that begins every record after the first.
+inline constexpr Word kRecordMarkerTag = 0xFF910000u;
+constexpr Word RecordMarker(char first, char second) {
+    return kRecordMarkerTag | static_cast<unsigned char>(first) |
+           static_cast<Word>(static_cast<unsigned char>(second)) << 8;
+}
+constexpr bool IsRecordMarker(Word value) { return (value & 0xFFFF0000u) == kRecordMarkerTag; }
+
+struct RecallResult {
+    std::int32_t count;  // elements made
+    std::uint32_t size;  // the file's size in bytes (its low 32 bits)
+};
+
+// Reads the file `source` (a slot 0-9 open for input, whose handle Recall takes over and
+// closes, or a pointer to a name, opened in slot 9) into array `array` (1-19), one element
+// per line, the CR LF left out. The elements borrow their texts from one block that holds
+// the file and belongs to the array; every text is zero-terminated in place. A last line
+// without CR LF is one more element. `countOrMarker`: 0, the address of an int32 that
+// receives the count, or RecordMarker(a, b) to split only where a CR LF is followed by
+// "ab" (records keep their inner CR LFs). Array 0 is the work array and is left erased.
+// Costs one read, one block of S + 1 bytes and one zero-filled table of 2 x S + 4097
+// records, no allocation per line. A name that cannot be opened, or a slot holding no open
+// file: FatalError 5; `array` outside 1-19: FatalError 6; a table that cannot exist:
+// FatalError 1.
+RecallResult Recall(FileRef source, std::int32_t array, const char* arrayName = nullptr,
+                    Word countOrMarker = 0);
+inline RecallResult Recall(const char* name, std::int32_t array, const char* arrayName = nullptr,
+                           Word countOrMarker = 0) {
+    return Recall(NameRef(name), array, arrayName,
+                  countOrMarker);
+}
+
+// Writes elements 0 .. count - 1 of `array` (count < 0: all of them) to `destination` (a
+// slot 0-9 open for output, whose handle Store takes over and closes, or a name, created or
+// emptied through slot 9), each followed by CR LF. Collects the lines in the scratch ring
+// from its first byte and writes a batch whenever the next line would reach 640,000 bytes;
+// a longer element is written on its own. Allocates nothing; leaves no temporary usable.
+// A name that cannot be opened: FatalError 4; a failed write: FatalError 0 with the
+// system's text, the batches before it on disk; an element beyond the array: FatalError 6
+// with its index; an erased array: FatalError 7. A never-created array stores as nothing.
+void Store(FileRef destination, std::int32_t array, std::int32_t count = -1);
+inline void Store(const char* name, std::int32_t array, std::int32_t count = -1) {
+    Store(NameRef(name), array, count);
+}
+
+}  // namespace tarnfold

@@ -1,0 +1,81 @@
+// Store: a string array to a file, one line per element, in batches from the scratch ring.
+#include <cstring>
+
+#include "../arrays_text/string_arrays.h"
+#include "../errors_console/fatal_error.h"
+#include "../platform/win32.h"
+#include "slot_takeover.h"
+#include "recall.h"
+
+namespace tarnfold {
+
+namespace {
+
+constexpr std::size_t kBatchLimit = kScratchRingSize;  // a batch stays below this
+
+HANDLE TakeOutputHandle(FileRef destination) {
+    if (IsSlotRef(destination)) {
+        auto slot = static_cast<std::int32_t>(destination);
+        HANDLE handle = TakeSlot(slot);
+        return handle;  // a free or failed slot fails at the first write
+    }
+    const char* name = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(destination));
+    if (OpenOutput(kScratchFileSlot, name, kModeCreate) == kFailedSlot) FatalError(kErrorOpenForStore, name);
+    HANDLE handle = TakeSlot(kScratchFileSlot);
+    return handle;
+}
+
+// A write that fails, or writes less than asked (a full disk), ends the program; what was
+// written before stays in the file.
+void WriteOrFail(HANDLE handle, const char* bytes, std::size_t size) {
+    if (size == 0) return;
+    DWORD written = 0;
+    if (WriteFile(handle, bytes, static_cast<DWORD>(size), &written, nullptr) == FALSE || written != size) {
+        if (GetLastError() == 0) SetLastError(ERROR_DISK_FULL);
+        FatalSystemError();
+    }
+}
+
+// The element count a negative count stands for.
+std::int32_t ElementCount(std::int32_t array) {
+    if (array < 0 || array >= kArrayCount) FatalLineError(kErrorCountTooHigh);
+    StringArray* table = ArrayTable[array];
+    if (table == kErasedArray) {
+        ErrorLine = 0;
+        FatalLineError(kErrorArrayErased);
+    }
+    return table == nullptr ? 0 : table->count;
+}
+
+}  // namespace
+
+void Store(FileRef destination, std::int32_t array, std::int32_t count) {
+    if (count < 0) count = ElementCount(array);
+    HANDLE handle = TakeOutputHandle(destination);
+    SetRingPosition(nullptr);  // the next temporary starts at the ring's first byte
+    char* const batch = ScratchRing;
+    std::size_t used = 0;
+    for (std::int32_t i = 0; i < count; ++i) {
+        AccessedElement element = AccessElement(array, i, i);
+        std::size_t length = element.length < 0 ? 0u - static_cast<std::size_t>(element.length)
+                                                 : static_cast<std::size_t>(element.length);
+        if (used + length + 2 >= kBatchLimit) {
+            WriteOrFail(handle, batch, used);
+            used = 0;
+        }
+        if (length + 2 >= kBatchLimit) {  // too long for any batch: straight to the file
+            WriteOrFail(handle, element.text, length);
+            WriteOrFail(handle, "\r\n", 2);
+            continue;
+        }
+        std::memcpy(batch + used, element.text, length);
+        batch[used + length] = '\r';
+        batch[used + length + 1] = '\n';
+        used += length + 2;
+    }
+    WriteOrFail(handle, batch, used);
+    CloseHandle(handle);
+    SetRingPosition(nullptr);
+}
+
+}  // namespace tarnfold

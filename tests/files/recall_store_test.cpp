@@ -1,0 +1,251 @@
+// Recall and Store: lines and records into arrays, arrays back into files.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "arrays_text/array_fixture.h"
+#include "files/line_split.h"
+#include "support/fatal_echo.h"
+#include "support/guard_page.h"
+#include "tarnfold.h"
+
+namespace tarnfold {
+namespace {
+
+using testing_support::AssignOwned;
+
+std::string FileName(const char* tag) { return std::string("tarnfold_recall_") + tag + ".txt"; }
+
+void WriteBytes(const std::string& name, const std::string& bytes) {
+    std::ofstream(name, std::ios::binary) << bytes;
+}
+
+std::string ReadBytes(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Each element's text by its length (the sign only says who owns it), and its sign.
+struct Elements {
+    std::vector<std::string> texts;
+    std::vector<int> signs;
+    bool operator==(const Elements&) const = default;
+};
+
+Elements ElementsOf(std::int32_t number) {
+    Elements out;
+    StringArray* array = ArrayTable[number];
+    for (std::int32_t i = 0; i < array->count; ++i) {
+        const ElementRecord& e = *array->Element(i);
+        std::int32_t length = e.length < 0 ? -e.length : e.length;
+        out.texts.emplace_back(e.text, static_cast<std::size_t>(length));
+        out.signs.push_back(e.length < 0 ? -1 : e.length > 0 ? 1 : 0);
+        // Every text ends in place: a zero byte, or the kept CR of a last record.
+        EXPECT_TRUE(e.text[length] == '\0' || e.text[length] == '\r') << "element " << i;
+    }
+    return out;
+}
+
+class RecallTest : public testing_support::StringArrayTest {};
+
+struct SplitCase {
+    const char* name;
+    std::string bytes;
+    Word marker;
+    std::vector<std::string> texts;
+};
+
+// Line mode, record mode, and the files that do not end in CR LF (an unterminated last
+// line is one more element of its true length; LF-only and CR-only texts are one line).
+TEST_F(RecallTest, SplitsLinesAndRecords) {
+    const Word dashes = RecordMarker('-', '-');
+    const SplitCase cases[] = {
+        {"crlf", "a\r\nbc\r\n", 0, {"a", "bc"}},
+        {"empty lines", "\r\n\r\n", 0, {"", ""}},
+        {"bare lf", "x\ny\r\n", 0, {"x\ny"}},
+        {"bare cr", "ab\rc\r\n", 0, {"ab\rc"}},
+        {"empty file", "", 0, {}},
+        {"bom", "\xEF\xBB\xBFone\r\ntwo\r\n", 0, {"\xEF\xBB\xBFone", "two"}},
+        {"RecallDeliversAnUnterminatedLastLine", "a\r\nlast", 0, {"a", "last"}},
+        {"lf only", "x\ny\n", 0, {"x\ny\n"}},
+        {"cr only", "a\rb\r", 0, {"a\rb\r"}},
+        {"one byte", "z", 0, {"z"}},
+        {"records", "--a\r\nb\r\n--c\r\n", dashes, {"--a\r\nb", "--c"}},
+        {"records unterminated", "--a\r\n--c", dashes, {"--a", "--c"}},
+        {"records no mark", "a\r\nb\r\n", dashes, {"a\r\nb"}},
+        {"mark cut by the end", "a\r\n-", dashes, {"a\r\n-"}},
+        {"RecallRecordsOfAnEmptyFileGiveOneEmptyElement", "", dashes, {""}},
+        {"RecallRecordsOfAOneByteFileGiveThatByte", "q", dashes, {"q"}},
+    };
+    for (const SplitCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string name = FileName("split");
+        WriteBytes(name, c.bytes);
+        RecallResult result = Recall(name.c_str(), 5, "lines", c.marker);
+        EXPECT_EQ(result.size, c.bytes.size());
+        EXPECT_EQ(result.count, static_cast<std::int32_t>(c.texts.size()));
+        Elements got = ElementsOf(5);
+        EXPECT_EQ(got.texts, c.texts);
+        for (std::size_t i = 0; i < got.signs.size(); ++i)
+            EXPECT_EQ(got.signs[i], c.texts[i].empty() ? 0 : -1) << "borrowed texts, element " << i;
+        EXPECT_EQ(ArrayTable[0], kErasedArray);  // the work array is gone
+        std::remove(name.c_str());
+    }
+}
+
+TEST_F(RecallTest, SplitsInPlaceAndReportsThroughTheCountVariable) {
+    std::string name = FileName("inplace");
+    WriteBytes(name, "a\r\nbc\r\n");
+    testing_support::ArrayOf(5, {"old", "texts"});  // replaced, its blocks freed
+    std::int32_t count = -1;
+    Recall(name.c_str(), 5, "lines", static_cast<Word>(reinterpret_cast<std::uintptr_t>(&count)));
+    EXPECT_EQ(count, 2);
+    StringArray* array = ArrayTable[5];
+    EXPECT_EQ(std::string(array->sharedText, 7), std::string("a\0\nbc\0\n", 7));
+    EXPECT_EQ(array->Element(0)->length, -1);
+    EXPECT_EQ(array->Element(1)->length, -2);
+    EXPECT_STREQ(array->name.text, "lines");
+    std::remove(name.c_str());
+}
+
+TEST_F(RecallTest, TakesTheHandleOfASlotAndClosesIt) {
+    std::string name = FileName("slot");
+    WriteBytes(name, "one\r\ntwo\r\n");
+    ASSERT_NE(OpenInput(4, name.c_str(), kNoSearch), kFailedSlot);
+    EXPECT_EQ(Recall(FileRef{4}, 7).count, 2);
+    EXPECT_EQ(FileSlotTable[4], kFreeSlot);
+    EXPECT_EQ(std::remove(name.c_str()), 0);  // closed: Windows removes no open file
+}
+
+// The line-end scan against a byte-at-a-time reference, over alignments, block borders
+// and random texts; the data's end is the last byte before an unreadable page.
+TEST(LineEndScan, FindsEveryPairOnceAndReadsNothingBeyondTheData) {
+    std::mt19937 random(7);
+    testing_support::GuardedPage page;
+    for (std::size_t size = 0; size <= 200; ++size) {
+        for (int round = 0; round < 4; ++round) {
+            char* data = page.Tail(size);
+            for (std::size_t i = 0; i < size; ++i) data[i] = "\r\nab"[random() % 4];
+            std::vector<std::size_t> expected, got;
+            for (std::size_t i = 0; i + 1 < size; ++i)
+                if (data[i] == '\r' && data[i + 1] == '\n') expected.push_back(i);
+            ForEachCrLf(data, size, [&](std::size_t at) {
+                got.push_back(at);
+                data[at] = '\0';  // as Recall does: the pair is still found once
+            });
+            ASSERT_EQ(got, expected) << "size " << size;
+        }
+    }
+}
+
+TEST_F(RecallTest, FailuresAreFatal) {
+    EXPECT_FATAL(Recall("no such file.txt", 3), -5,
+                 "Could not open\nno such file.txt\nfor Recall, FileRead$ etc.");
+    EXPECT_FATAL(Recall(FileRef{3}, 3), -5, "Could not open\n3\nfor Recall, FileRead$ etc.");
+    EXPECT_FATAL(
+        {
+            ErrorLine = 12;
+            Recall(FileName("any").c_str(), 0);
+        },
+        -6, "Line 12: Count too high");
+}
+
+class StoreTest : public testing_support::StringArrayTest {};
+
+TEST_F(StoreTest, WritesEachElementWithCrLf) {
+    std::string name = FileName("store");
+    testing_support::ArrayOf(2, {"a", "", "bc"});
+    Store(name.c_str(), 2);
+    EXPECT_EQ(ReadBytes(name), "a\r\n\r\nbc\r\n");
+    Store(name.c_str(), 2, 2);
+    EXPECT_EQ(ReadBytes(name), "a\r\n\r\n");
+    Store(name.c_str(), 2, 0);  // StoreOfCountZeroWritesNothing
+    EXPECT_EQ(ReadBytes(name), "");
+    Store(name.c_str(), 11);  // never created: an empty file
+    EXPECT_EQ(ReadBytes(name), "");
+
+    // Appending through a slot: the lines follow the file's bytes, the slot is free after.
+    WriteBytes(name, "head\r\n");
+    ASSERT_NE(OpenOutput(3, name.c_str(), 'a'), kFailedSlot);
+    Store(FileRef{3}, 2, 1);
+    EXPECT_EQ(FileSlotTable[3], kFreeSlot);
+    EXPECT_EQ(ReadBytes(name), "head\r\na\r\n");
+    // The next temporary starts at the ring's first byte.
+    EXPECT_EQ(RecordTemp(RingPosition() + 3).start, ScratchRing);
+    std::remove(name.c_str());
+}
+
+TEST_F(StoreTest, RecalledFilesStoreBackIdentically) {
+    // Texts with many lines, long lines, empty lines, and a batch border crossed.
+    std::mt19937 random(11);
+    std::vector<std::string> files = {"", "\r\n", "only\r\n", "a\r\n\r\nb\r\n"};
+    std::string big;
+    while (big.size() < 1500000) {
+        big.append(random() % 300, static_cast<char>('a' + random() % 26));
+        big += "\r\n";
+    }
+    files.push_back(big);
+    for (const std::string& bytes : files) {
+        std::string in = FileName("roundtrip_in"), out = FileName("roundtrip_out");
+        WriteBytes(in, bytes);
+        Recall(in.c_str(), 4);
+        Store(out.c_str(), 4);
+        EXPECT_TRUE(ReadBytes(out) == bytes) << bytes.size() << " bytes";
+        std::remove(in.c_str());
+        std::remove(out.c_str());
+    }
+}
+
+TEST_F(StoreTest, LongElementsGoInBatchesOrStraightToTheFile) {
+    std::string name = FileName("long");
+    StringArray* array = CreateArray(6, 7);
+    std::string hundredK(100000, 'h');
+    for (int i = 0; i < 7; ++i) AssignOwned(array, i, hundredK.c_str());
+    // StoreWritesAnElementTooLongForABatchStraightToTheFile
+    std::string huge(639998, 'x');
+    AssignOwned(array, 7, huge.c_str());
+    Store(name.c_str(), 6);
+    std::string expected;
+    for (int i = 0; i < 7; ++i) expected += hundredK + "\r\n";
+    expected += huge + "\r\n";
+    EXPECT_TRUE(ReadBytes(name) == expected);
+    std::remove(name.c_str());
+}
+
+TEST_F(StoreTest, FailuresAreFatal) {
+    std::string name = FileName("fatal");
+    EXPECT_FATAL(
+        {
+            testing_support::ArrayOf(2, {"a", "b", "c"});
+            Store(name.c_str(), 2, 5);
+        },
+        -6, "Line 3: Count too high");
+    EXPECT_EQ(ReadBytes(name), "");  // the batch was not written
+    EXPECT_FATAL(
+        {
+            CreateArray(2, 1);
+            EraseArray(2);
+            Store(name.c_str(), 2);
+        },
+        -7, "Line 0: Array was erased");
+    EXPECT_FATAL(Store("no/such/folder/file.txt", 2), -4, "Could not open\nno/such/folder/file.txt\nfor Store");
+#ifndef _WIN32
+    // StoreReportsAFullDisk: a failed write is no success.
+    EXPECT_FATAL(
+        {
+            testing_support::ArrayOf(2, {"a"});
+            Store("/dev/full", 2);
+        },
+        kFatalUnknownExitCode, "GetLastError:\r\nThere is not enough space on the disk.\r\n");
+#endif
+    std::remove(name.c_str());
+}
+
+}  // namespace
+}  // namespace tarnfold
