@@ -83,16 +83,22 @@ void Split64M_memchr(benchmark::State& state) {
 }
 BENCHMARK(Split64M_memchr)->Name("Split64M/memchr")->Unit(benchmark::kMillisecond)->Apply(tarnfold_bench::FixedHeavy);
 
+// std::getline into a vector of strings.
+std::vector<std::string> LinesOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::string> lines;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
 void Split64M_getline(benchmark::State& state) {
     const std::string& path = LinesFile(64 << 20, "split");
     for (auto _ : tarnfold_bench::Counted(state)) {
-        std::ifstream in(path, std::ios::binary);
-        std::vector<std::string> lines;
-        std::string line;
-        while (std::getline(in, line)) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            lines.push_back(line);
-        }
+        std::vector<std::string> lines = LinesOf(path);
         benchmark::DoNotOptimize(lines.data());
     }
 }
@@ -108,17 +114,6 @@ void Store64M_tarnfold(benchmark::State& state) {
     std::remove("tarnfold_bench_store.txt");
 }
 BENCHMARK(Store64M_tarnfold)->Name("Store64M/tarnfold")->Unit(benchmark::kMillisecond)->Apply(tarnfold_bench::FixedHeavy);
-
-std::vector<std::string> LinesOf(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<std::string> lines;
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
 
 void Store64M_fwrite(benchmark::State& state) {
     std::vector<std::string> lines = LinesOf(LinesFile(64 << 20, "split"));

@@ -3,8 +3,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -13,23 +11,17 @@
 #include "files/line_split.h"
 #include "support/fatal_echo.h"
 #include "support/guard_page.h"
+#include "support/test_files.h"
 #include "tarnfold.h"
 
 namespace tarnfold {
 namespace {
 
 using testing_support::AssignOwned;
+using testing_support::ReadWholeFile;
+using testing_support::WriteWholeFile;
 
 std::string FileName(const char* tag) { return std::string("tarnfold_recall_") + tag + ".txt"; }
-
-void WriteBytes(const std::string& name, const std::string& bytes) {
-    std::ofstream(name, std::ios::binary) << bytes;
-}
-
-std::string ReadBytes(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // Each element's text by its length (the sign only says who owns it), and its sign.
 struct Elements {
@@ -86,7 +78,7 @@ TEST_F(RecallTest, SplitsLinesAndRecords) {
     for (const SplitCase& c : cases) {
         SCOPED_TRACE(c.name);
         std::string name = FileName("split");
-        WriteBytes(name, c.bytes);
+        WriteWholeFile(name, c.bytes);
         RecallResult result = Recall(name.c_str(), 5, "lines", c.marker);
         EXPECT_EQ(result.size, c.bytes.size());
         EXPECT_EQ(result.count, static_cast<std::int32_t>(c.texts.size()));
@@ -101,7 +93,7 @@ TEST_F(RecallTest, SplitsLinesAndRecords) {
 
 TEST_F(RecallTest, SplitsInPlaceAndReportsThroughTheCountVariable) {
     std::string name = FileName("inplace");
-    WriteBytes(name, "a\r\nbc\r\n");
+    WriteWholeFile(name, "a\r\nbc\r\n");
     testing_support::ArrayOf(5, {"old", "texts"});  // replaced, its blocks freed
     std::int32_t count = -1;
     Recall(name.c_str(), 5, "lines", static_cast<Word>(reinterpret_cast<std::uintptr_t>(&count)));
@@ -116,7 +108,7 @@ TEST_F(RecallTest, SplitsInPlaceAndReportsThroughTheCountVariable) {
 
 TEST_F(RecallTest, TakesTheHandleOfASlotAndClosesIt) {
     std::string name = FileName("slot");
-    WriteBytes(name, "one\r\ntwo\r\n");
+    WriteWholeFile(name, "one\r\ntwo\r\n");
     ASSERT_NE(OpenInput(4, name.c_str(), kNoSearch), kFailedSlot);
     EXPECT_EQ(Recall(FileRef{4}, 7).count, 2);
     EXPECT_EQ(FileSlotTable[4], kFreeSlot);
@@ -162,20 +154,20 @@ TEST_F(StoreTest, WritesEachElementWithCrLf) {
     std::string name = FileName("store");
     testing_support::ArrayOf(2, {"a", "", "bc"});
     Store(name.c_str(), 2);
-    EXPECT_EQ(ReadBytes(name), "a\r\n\r\nbc\r\n");
+    EXPECT_EQ(ReadWholeFile(name), "a\r\n\r\nbc\r\n");
     Store(name.c_str(), 2, 2);
-    EXPECT_EQ(ReadBytes(name), "a\r\n\r\n");
+    EXPECT_EQ(ReadWholeFile(name), "a\r\n\r\n");
     Store(name.c_str(), 2, 0);  // StoreOfCountZeroWritesNothing
-    EXPECT_EQ(ReadBytes(name), "");
+    EXPECT_EQ(ReadWholeFile(name), "");
     Store(name.c_str(), 11);  // never created: an empty file
-    EXPECT_EQ(ReadBytes(name), "");
+    EXPECT_EQ(ReadWholeFile(name), "");
 
     // Appending through a slot: the lines follow the file's bytes, the slot is free after.
-    WriteBytes(name, "head\r\n");
+    WriteWholeFile(name, "head\r\n");
     ASSERT_NE(OpenOutput(3, name.c_str(), 'a'), kFailedSlot);
     Store(FileRef{3}, 2, 1);
     EXPECT_EQ(FileSlotTable[3], kFreeSlot);
-    EXPECT_EQ(ReadBytes(name), "head\r\na\r\n");
+    EXPECT_EQ(ReadWholeFile(name), "head\r\na\r\n");
     // The next temporary starts at the ring's first byte.
     EXPECT_EQ(RecordTemp(RingPosition() + 3).start, ScratchRing);
     std::remove(name.c_str());
@@ -193,10 +185,10 @@ TEST_F(StoreTest, RecalledFilesStoreBackIdentically) {
     files.push_back(big);
     for (const std::string& bytes : files) {
         std::string in = FileName("roundtrip_in"), out = FileName("roundtrip_out");
-        WriteBytes(in, bytes);
+        WriteWholeFile(in, bytes);
         Recall(in.c_str(), 4);
         Store(out.c_str(), 4);
-        EXPECT_TRUE(ReadBytes(out) == bytes) << bytes.size() << " bytes";
+        EXPECT_TRUE(ReadWholeFile(out) == bytes) << bytes.size() << " bytes";
         std::remove(in.c_str());
         std::remove(out.c_str());
     }
@@ -214,7 +206,7 @@ TEST_F(StoreTest, LongElementsGoInBatchesOrStraightToTheFile) {
     std::string expected;
     for (int i = 0; i < 7; ++i) expected += hundredK + "\r\n";
     expected += huge + "\r\n";
-    EXPECT_TRUE(ReadBytes(name) == expected);
+    EXPECT_TRUE(ReadWholeFile(name) == expected);
     std::remove(name.c_str());
 }
 
@@ -226,7 +218,7 @@ TEST_F(StoreTest, FailuresAreFatal) {
             Store(name.c_str(), 2, 5);
         },
         -6, "Line 3: Count too high");
-    EXPECT_EQ(ReadBytes(name), "");  // the batch was not written
+    EXPECT_EQ(ReadWholeFile(name), "");  // the batch was not written
     EXPECT_FATAL(
         {
             CreateArray(2, 1);
