@@ -194,6 +194,32 @@ TEST_F(StoreTest, RecalledFilesStoreBackIdentically) {
     }
 }
 
+// Real texts: the system's licence files with CR LF line ends (Wine sees them on drive Z:).
+TEST_F(StoreTest, LicenceTextsStoreBackIdentically) {
+#ifdef _WIN32
+    const std::string folder = "Z:/usr/share/common-licenses/";
+#else
+    const std::string folder = "/usr/share/common-licenses/";
+#endif
+    int tried = 0;
+    for (const char* licence : {"Apache-2.0", "Artistic", "BSD", "GFDL-1.3", "GPL-2", "GPL-3", "LGPL-2.1",
+                                "MPL-1.1", "MPL-2.0"}) {
+        std::string text = ReadWholeFile(folder + licence);
+        if (text == "<missing>") continue;
+        std::string crlf;
+        for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        std::string in = FileName("licence_in"), out = FileName("licence_out");
+        WriteWholeFile(in, crlf);
+        Recall(in.c_str(), 4);
+        Store(out.c_str(), 4);
+        EXPECT_TRUE(ReadWholeFile(out) == crlf) << licence;
+        std::remove(in.c_str());
+        std::remove(out.c_str());
+        ++tried;
+    }
+    if (tried == 0) GTEST_SKIP() << "no licence texts in " << folder;
+}
+
 TEST_F(StoreTest, LongElementsGoInBatchesOrStraightToTheFile) {
     std::string name = FileName("long");
     StringArray* array = CreateArray(6, 7);
