@@ -148,6 +148,20 @@ TEST_F(RecallTest, FailuresAreFatal) {
         -6, "Line 12: Count too high");
 }
 
+// RecallOfAFileTooLargeForItsTableIsFatal: the table for a 300,000,000-byte file (a sparse
+// one here) would need more than 4 GiB; its size computed in 32 bits would wrap to a small
+// block. The file block is never taken.
+TEST_F(RecallTest, RecallOfAFileTooLargeForItsTableIsFatal) {
+    std::string name = FileName("huge");
+    std::FILE* file = std::fopen(name.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fseek(file, 300000000L - 1, SEEK_SET);
+    std::fputc('\n', file);
+    std::fclose(file);
+    EXPECT_FATAL(Recall(name.c_str(), 3), -1, "HeapAlloc");
+    std::remove(name.c_str());
+}
+
 class StoreTest : public testing_support::StringArrayTest {};
 
 TEST_F(StoreTest, WritesEachElementWithCrLf) {
