@@ -7,8 +7,10 @@
 #include "../errors_console/fatal_error.h"
 #include "../files/file_write.h"
 #include "build_parts.h"
+#include "copy_bytes.h"
 #include "deferred_record.h"
 #include "element_destination.h"
+#include "text_length.h"
 
 namespace tarnfold {
 
@@ -55,7 +57,7 @@ void MeasureParts(const Word* args, bool wide, BuildParts& parts) {
             ++temporaries;
         } else if (token >= kFirstPointerToken) {
             const char* text = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(token));
-            parts.Set(i, text, wide ? WideByteLength(text) : static_cast<std::uint32_t>(std::strlen(text)));
+            parts.Set(i, text, wide ? WideByteLength(text) : TextLength(text));
         } else if (token >= SlotToken(1) && token <= SlotToken(kTempSlotCount)) {
             parts.SetSlot(i, TempSlotTable.slot[token - 10]);
         } else {
@@ -74,6 +76,9 @@ void MeasureParts(const Word* args, bool wide, BuildParts& parts) {
     }
 }
 
+// Parts up to this many bytes are copied inline; longer ones by the library's copy.
+constexpr std::uint32_t kInlineCopyLimit = 256;
+
 // Copy pass, left to right, expanding records. Every room is taken so that no part reads
 // from it, so a plain copy is always right.
 char* CopyParts(const BuildParts& parts, char* out) {
@@ -82,8 +87,10 @@ char* CopyParts(const BuildParts& parts, char* out) {
             out = ExpandRecord(parts.RecordSlot(i), out);
             continue;
         }
-        std::memcpy(out, parts.text[i], parts.length[i]);
-        out += parts.length[i];
+        const std::uint32_t length = parts.length[i];
+        if (length <= kInlineCopyLimit) CopyBytes(out, parts.text[i], length);
+        else std::memcpy(out, parts.text[i], length);
+        out += length;
     }
     return out;
 }
