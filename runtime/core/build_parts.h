@@ -16,15 +16,14 @@ struct BuildParts {
     const char* text[kMaxBuildParts];
     std::uint32_t length[kMaxBuildParts];
     std::uint32_t recordMask = 0;  // bit i: part i is a deferred record, expanded not copied
-    std::uint32_t total = 0;
+    std::uint64_t total = 0;       // 31 parts of up to 4 GiB each cannot overflow it
     int count = 0;
     int temporaries = 0;  // k: the number of kLastTemp parts
-    bool tooLong = false;
 
     void Set(int i, const char* partText, std::uint32_t partLength) {
         text[i] = partText;
         length[i] = partLength;
-        tooLong |= __builtin_add_overflow(total, partLength, &total);
+        total += partLength;
     }
 
     // A temporary's text, absolute length and record kind, copied out of its slot.

@@ -7,8 +7,10 @@
 #include "../errors_console/fatal_error.h"
 #include "../files/file_write.h"
 #include "build_parts.h"
+#include "copy_bytes.h"
 #include "deferred_record.h"
 #include "element_destination.h"
+#include "text_length.h"
 
 namespace tarnfold {
 
@@ -45,8 +47,9 @@ int WrapSlot(int index) {
 }
 
 // Length pass. The k 0x7F parts take slots s-k+1 .. s from left to right; they are
-// resolved once k is known.
-void MeasureParts(const Word* args, bool wide, BuildParts& parts) {
+// resolved once k is known. Instantiated per text width, so the loop tests it no more.
+template <bool kWide>
+void MeasureParts(const Word* args, BuildParts& parts) {
     const int count = parts.count;
     int temporaries = 0;
     for (int i = 0; i < count; ++i) {
@@ -55,7 +58,7 @@ void MeasureParts(const Word* args, bool wide, BuildParts& parts) {
             ++temporaries;
         } else if (token >= kFirstPointerToken) {
             const char* text = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(token));
-            parts.Set(i, text, wide ? WideByteLength(text) : static_cast<std::uint32_t>(std::strlen(text)));
+            parts.Set(i, text, kWide ? WideByteLength(text) : TextLength(text));
         } else if (token >= SlotToken(1) && token <= SlotToken(kTempSlotCount)) {
             parts.SetSlot(i, TempSlotTable.slot[token - 10]);
         } else {
@@ -74,16 +77,29 @@ void MeasureParts(const Word* args, bool wide, BuildParts& parts) {
     }
 }
 
+// Parts up to this many bytes are copied inline; longer ones by the library's copy.
+constexpr std::uint32_t kInlineCopyLimit = 256;
+
+// Copies one part; returns the byte after it.
+[[gnu::always_inline]] inline char* CopyText(char* out, const char* text, std::uint32_t length) {
+    if (length <= kInlineCopyLimit) CopyBytes(out, text, length);
+    else std::memcpy(out, text, length);
+    return out + length;
+}
+
 // Copy pass, left to right, expanding records. Every room is taken so that no part reads
-// from it, so a plain copy is always right.
-char* CopyParts(const BuildParts& parts, char* out) {
+// from it, so a plain copy is always right. Inlined: it is the heart of every destination.
+[[gnu::always_inline]] inline char* CopyParts(const BuildParts& parts, char* out) {
+    if (parts.recordMask == 0) {  // the usual call: plain texts only
+        for (int i = 0; i < parts.count; ++i) out = CopyText(out, parts.text[i], parts.length[i]);
+        return out;
+    }
     for (int i = 0; i < parts.count; ++i) {
         if (parts.IsRecord(i)) {
             out = ExpandRecord(parts.RecordSlot(i), out);
             continue;
         }
-        std::memcpy(out, parts.text[i], parts.length[i]);
-        out += parts.length[i];
+        out = CopyText(out, parts.text[i], parts.length[i]);
     }
     return out;
 }
@@ -113,15 +129,16 @@ char* StringBuilderCore(Word request, const Word* args) {
 
     BuildParts parts;
     parts.count = static_cast<int>(request & kBuildPartMask);
-    MeasureParts(args, wide, parts);
-    if (parts.tooLong || parts.total > 0x7FFFFFFFu - kSpareBytes) FatalError(kErrorHeapAlloc);
-    const std::size_t room = parts.total + kSpareBytes;
+    if (wide) MeasureParts<true>(args, parts);
+    else MeasureParts<false>(args, parts);
+    if (parts.total > 0x7FFFFFFFu - kSpareBytes) FatalError(kErrorHeapAlloc);
+    const std::size_t room = static_cast<std::size_t>(parts.total) + kSpareBytes;
 
     switch (destination) {
         case Destination::Variable: {
             char* block = static_cast<char*>(AllocBlock(room, false));
             RegisterHeapString(block);
-            BuildIn(parts, block, block + room);
+            std::memset(CopyParts(parts, block), 0, kTerminatorBytes);  // in the spare bytes
             ReleaseHeapString(reinterpret_cast<const void*>(
                 static_cast<std::uintptr_t>(args[parts.count])));
             return block;
@@ -143,7 +160,7 @@ char* StringBuilderCore(Word request, const Word* args) {
             char* out = inRing ? RecordTemp(position + room).start
                                : static_cast<char*>(AllocBlock(room, false));
             char* end = CopyParts(parts, out);
-            Terminate(end, out + room);
+            std::memset(end, 0, kTerminatorBytes);  // the room's spare bytes hold them
             if (destination == Destination::File) {
                 WriteResultToSlot(request, out, static_cast<std::size_t>(end - out));
             } else {

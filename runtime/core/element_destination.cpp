@@ -29,7 +29,7 @@ ElementRoom TakeElementRoom(const TempSlot& destination, const BuildParts& parts
     ElementRecord* element = DestinationElement(destination);
     char* text = element->text;
     const std::int32_t length = element->length;
-    const std::uint32_t total = parts.total;
+    const auto total = static_cast<std::uint32_t>(parts.total);  // checked below 2 GiB
     const std::uint32_t size = length < 0 ? 0u - static_cast<std::uint32_t>(length)
                                           : static_cast<std::uint32_t>(length);
     const auto signedTotal = static_cast<std::int32_t>(total);

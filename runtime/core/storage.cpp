@@ -17,7 +17,7 @@ char EmptyString[4];
 
 namespace {
 
-char* ringPosition = nullptr;
+char* ringPosition = ScratchRing;
 // Registry positions of the two most recent registrations: hints for the release search.
 int recentEntries[2] = {0, 0};
 
@@ -78,10 +78,7 @@ void FreeRegistryEntry(int index) {
 static_assert(TfHeapStrings + 4 >= (TfHeapStrings + 1 + 7) / 8 * 8,
               "the registry scan reads whole groups of eight entries");
 
-char* RingPosition() {
-    if (ringPosition == nullptr) ringPosition = ScratchRing;
-    return ringPosition;
-}
+char* RingPosition() { return ringPosition; }
 
 void SetRingPosition(char* position) { ringPosition = position; }
 
@@ -106,8 +103,11 @@ TempSlot* SelectTempSlot(std::intptr_t mode) {
 }
 
 RecordedTemp RecordTemp(const void* end) {
-    TempSlot* slot = SelectTempSlot(1);
-    char* start = RingPosition();
+    EnsureStarted();
+    const int current = NextSlot(TempSlotTable.current);
+    TempSlotTable.current = current;
+    TempSlot* slot = &TempSlotTable.slot[current];
+    char* start = ringPosition;
     const char* last = static_cast<const char*>(end);
     slot->text = start;
     slot->length = static_cast<std::int32_t>(last - start);
@@ -115,7 +115,7 @@ RecordedTemp RecordTemp(const void* end) {
     slot->isRecord = 0;
     auto next = (reinterpret_cast<std::uintptr_t>(last) + 4) & ~std::uintptr_t{3};
     char* position = reinterpret_cast<char*>(next);
-    if (position - ScratchRing >= static_cast<std::ptrdiff_t>(kRingWrapOffset)) position = ScratchRing;
+    if (position >= ScratchRing + kRingWrapOffset) position = ScratchRing;
     ringPosition = position;
     return {start, slot};
 }

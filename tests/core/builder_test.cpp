@@ -7,6 +7,7 @@
 #include "core/deferred_record.h"
 #include "platform/win32.h"
 #include "support/fatal_echo.h"
+#include "support/guard_page.h"
 #include "support/storage_probe.h"
 #include "tarnfold.h"
 
@@ -116,6 +117,35 @@ TEST_F(StringBuilderTest, WideBarTemporaryIsCopiedAsTextNotExpanded) {
     text = StringBuilder(ToVariable(1) | kBuildWide, wide, text);
     EXPECT_EQ(std::memcmp(text, looksLikeRecord, 2), 0);
     EXPECT_EQ(BlockSize(text), 2u + 24u);
+}
+
+// Parts are measured in aligned 16-byte blocks: a part may start at any offset within its
+// block, with zero bytes before it in the same block, and end at any offset of a later one.
+TEST_F(StringBuilderTest, PartsAreMeasuredAtEveryAlignmentAndLength) {
+    alignas(16) char buffer[80];
+    for (std::size_t offset = 0; offset < 16; ++offset) {
+        for (std::size_t length : {0u, 1u, 15u, 16u, 17u, 31u, 33u, 47u}) {
+            std::memset(buffer, 0, sizeof buffer);
+            std::memset(buffer + offset, '\xC1', length);  // bytes of 0x80 and above end nothing
+            std::string expected(length, '\xC1');
+            char* text = StringBuilder(ToVariable(2), buffer + offset, "|", nullptr);
+            EXPECT_EQ(std::string(text), expected + "|") << "offset " << offset << " length " << length;
+            EXPECT_EQ(BlockSize(text), length + 1 + 24);
+            ReleaseHeapString(text);
+        }
+    }
+}
+
+TEST_F(StringBuilderTest, APartEndingAtAnUnreadablePageIsMeasuredWithoutReadingIt) {
+    testing_support::GuardedPage page;
+    for (std::size_t size : {1u, 2u, 16u, 17u, 40u}) {
+        char* part = page.Tail(size);
+        std::memset(part, 'a', size - 1);
+        part[size - 1] = '\0';
+        char* text = StringBuilder(ToVariable(1), part, nullptr);
+        EXPECT_EQ(std::string(text), std::string(size - 1, 'a'));
+        ReleaseHeapString(text);
+    }
 }
 
 TEST(StringBuilderFreshTest, TemporaryTokensBeforeAnyTemporaryNameTheEmptyText) {

@@ -1,6 +1,7 @@
 // The handle table: HANDLE values for descriptors, and ReadFile/WriteFile/CloseHandle on them.
 #include "../win32.h"
 
+#include <bit>
 #include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,9 +32,10 @@ HANDLE ValueOf(int index) {
 
 // The table index of a handle value, or -1 when it is not one of ours.
 int IndexOf(HANDLE handle) {
-    auto value = reinterpret_cast<std::uintptr_t>(handle);
-    if (value == 0 || value % 4 != 0 || value / 4 > kHandleTableSize) return -1;
-    return static_cast<int>(value / 4) - 1;
+    // (value - 4) / 4 with the two low bits rotated to the top: one compare refuses 0,
+    // values that are not multiples of 4 and values past the table.
+    const auto index = std::rotr(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(handle)) - 4u, 2);
+    return index < static_cast<std::uint32_t>(kHandleTableSize) ? static_cast<int>(index) : -1;
 }
 
 mode_t FileType(int descriptor) {
@@ -88,25 +90,23 @@ using tarnfold::posix::HandleDescriptor;
 
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten,
                LPVOID) {
-    if (bytesWritten != nullptr) *bytesWritten = 0;
     int descriptor = HandleDescriptor(file);
-    if (descriptor < 0) return FALSE;
     const char* from = static_cast<const char*>(buffer);
     DWORD done = 0;
-    while (done < bytesToWrite) {
+    BOOL succeeded = descriptor >= 0;
+    while (succeeded && done < bytesToWrite) {
         ssize_t n = write(descriptor, from + done, bytesToWrite - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
+        if (n >= 0) {
+            done += static_cast<DWORD>(n);
+        } else if (errno != EINTR) {
             // A live handle opened for the other direction: Windows denies the access.
             if (errno == EBADF) SetLastError(ERROR_ACCESS_DENIED);
             else tarnfold::posix::SetLastErrorFromErrno(errno);
-            if (bytesWritten != nullptr) *bytesWritten = done;
-            return FALSE;
+            succeeded = FALSE;
         }
-        done += static_cast<DWORD>(n);
     }
     if (bytesWritten != nullptr) *bytesWritten = done;
-    return TRUE;
+    return succeeded;
 }
 
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, LPVOID) {

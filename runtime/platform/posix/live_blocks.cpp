@@ -31,9 +31,7 @@ bool LiveBlocks::Grow() {
     return true;
 }
 
-void LiveBlocks::Erase(std::size_t* found) {
-    std::size_t hole = static_cast<std::size_t>(reinterpret_cast<Entry*>(
-                           reinterpret_cast<char*>(found) - offsetof(Entry, size)) - entries_);
+void LiveBlocks::CloseRun(std::size_t hole) {
     // Move back every later entry of the run whose home does not lie between the hole
     // and its own place, so that each entry stays reachable from its home.
     for (std::size_t at = (hole + 1) & mask_; entries_[at].block != 0; at = (at + 1) & mask_) {

@@ -34,8 +34,14 @@ public:
         }
     }
     // Removes the block whose size entry Find returned; the probe run behind it closes up
-    // (no tombstones).
-    void Erase(std::size_t* found);
+    // (no tombstones). Constant time on average.
+    void Erase(std::size_t* found) {
+        Entry* entry = reinterpret_cast<Entry*>(reinterpret_cast<char*>(found) - offsetof(Entry, size));
+        const auto hole = static_cast<std::size_t>(entry - entries_);
+        if (entries_[(hole + 1) & mask_].block != 0) return CloseRun(hole);
+        *entry = {0, 0};  // the usual case: no run behind the entry
+        --count_;
+    }
 
 private:
     struct Entry {
@@ -48,6 +54,8 @@ private:
         return (static_cast<std::uint32_t>(block >> 3) * 0x9E3779B1u) >> shift_;
     }
     bool Grow();
+    // Erases entry `hole`, moving later entries of its probe run back.
+    void CloseRun(std::size_t hole);
 
     Entry* entries_ = nullptr;
     std::size_t mask_ = 0;   // capacity - 1; the capacity is a power of two
