@@ -80,7 +80,7 @@ static_assert(TfHeapStrings + 4 >= (TfHeapStrings + 1 + 7) / 8 * 8,
 
 char* RingPosition() { return ringPosition; }
 
-void SetRingPosition(char* position) { ringPosition = position; }
+void SetRingPosition(char* position) { ringPosition = position != nullptr ? position : ScratchRing; }
 
 TempSlot* SelectTempSlot(std::intptr_t mode) {
     EnsureStarted();

@@ -78,7 +78,8 @@ extern char EmptyString[4];
 
 // The ring's write position (its first byte on first use). Multiple of 4.
 char* RingPosition();
-// Sets the write position; for producers that built past RingPosition() and for tests.
+// Sets the write position (null: the ring's first byte); for producers that built past
+// RingPosition(), for Store, which batches from the first byte, and for tests.
 void SetRingPosition(char* position);
 
 // mode 0: the current slot; 1: the next (starting the runtime from index 0); -1: the
