@@ -1,4 +1,4 @@
-// Sanitizer defaults for the programs of the sanitizer build (tests and demo).
+// Sanitizer defaults for every program of the sanitizer build (tests, demo, examples).
 //
 // Under qemu user-mode emulation LeakSanitizer cannot work: at exit it clones a tracer
 // thread with flags qemu refuses (EINVAL) and then waits for it forever, so every process
@@ -7,7 +7,8 @@
 #include <cpuid.h>
 
 // Runs before the sanitizer runtime is ready: no instrumentation, no library calls. The
-// test is the same as UnderUserModeEmulation() in emulation.h (qemu's brand string).
+// test is the same as UnderUserModeEmulation() in tests/support/emulation.h (qemu's brand
+// string).
 extern "C" __attribute__((no_sanitize("address", "undefined"))) const char* __asan_default_options() {
     unsigned words[12] = {};
     unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
