@@ -39,6 +39,11 @@ ElementRoom TakeElementRoom(const TempSlot& destination, const BuildParts& parts
     // line stay whole.
     if (size >= total) {
         if (text == nullptr) return {element, nullptr, nullptr, nullptr};  // empty stays empty
+        if (total == 0 && length > 0) {
+            // Length 0 marks no owner: the element becomes empty and its block is freed.
+            *element = {nullptr, 0};
+            return {element, nullptr, nullptr, text};
+        }
         if (!parts.ReadsFrom(text, text + size + 1)) {
             element->length = length < 0 ? -signedTotal : signedTotal;
             return {element, text, text + size + 1, nullptr};

@@ -20,7 +20,8 @@ struct ElementRoom {
 // Finds the element named by `destination` again (FatalError 6 or 7, see
 // DestinationElement) and takes room for `parts.total` bytes, setting the element's text
 // and length. In place when the text's own bytes hold the result and no part reads from
-// them (a borrowed text stays borrowed); an owned block too small is resized with
+// them (a borrowed text stays borrowed; an empty result frees an owned block and leaves
+// the element empty); an owned block too small is resized with
 // HeapReAlloc when no part is a temporary; otherwise a new block of T + 24 bytes. HeapSize
 // failing on an owned block: FatalError 10; allocation failing: FatalError 1.
 ElementRoom TakeElementRoom(const TempSlot& destination, const BuildParts& parts);

@@ -131,6 +131,21 @@ TEST_F(ElementDestinationTest, EmptyResultForAnEmptyElementWritesNothing) {
     EXPECT_EQ(array->Element(0)->length, 0);
 }
 
+// Regression: an empty result for an element with its own block kept the block with length
+// 0, which marks no owner: neither erasing the array nor a later assignment freed it.
+TEST_F(ElementDestinationTest, EmptyResultForAnOwnedElementLeaksItsBlock) {
+    ElementRecord* element = OwnedElement(40, "owned text");
+    char* block = element->text;
+    AccessElement(2, 0, __LINE__);
+    EXPECT_STREQ(AssignElement(""), "");
+    EXPECT_EQ(BlockSize(block), kNoBlock);
+    EXPECT_EQ(element->length, 0);
+    EXPECT_NE(element->text, block);
+    AccessElement(2, 0, __LINE__);
+    EXPECT_STREQ(AssignElement("again"), "again");
+    EXPECT_EQ(element->length, 5);
+}
+
 // Regression for "An element destination goes stale": the access's array block moved
 // (InsertDeleteElements) before the assignment; the assignment reaches the element anyway.
 TEST_F(ElementDestinationTest, AnElementDestinationGoesStale) {
