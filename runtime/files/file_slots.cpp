@@ -63,7 +63,12 @@ Word OpenOutput(int slot, const char* name, Word mode) {
         SetFileErrorText(kOutputFailure, name);
         return kFailedSlot;
     }
-    if (folded == (kModeAppend | kLowerCaseBit)) SetFilePointer(handle, 0, nullptr, FILE_END);
+    if (folded == (kModeAppend | kLowerCaseBit)) {
+        // With a high part: without one the move fails for a file of 2 GiB or more and
+        // the writes would start over the file's first bytes.
+        LONG high = 0;
+        SetFilePointer(handle, 0, &high, FILE_END);
+    }
     return ValueOf(handle);
 }
 

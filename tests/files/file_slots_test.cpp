@@ -39,6 +39,32 @@ TEST_F(SlotTest, OutputModesAppendUpdateOrCreate) {
     }
 }
 
+// Regression: append moved to the end with no high part, which fails past 2 GiB and left
+// the position at the start, so the "appended" bytes overwrote the file's first bytes.
+TEST_F(SlotTest, AppendToAFileOfTwoGiBOrMoreOverwritesItsStart) {
+    std::string name = Name("bigappend");
+    HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(h, "HEAD", 4, &written, nullptr));
+    LONG high = 1;  // one byte at 5,000,000,000 - 1: a sparse file
+    SetFilePointer(h, 705032704 - 1, &high, FILE_BEGIN);
+    ASSERT_TRUE(WriteFile(h, "z", 1, &written, nullptr));
+    CloseHandle(h);
+
+    ASSERT_NE(OpenOutput(3, name.c_str(), 'a'), kFailedSlot);
+    StringBuilder(ToFileSlot(3, 1), "AB");
+    CloseFile(3);
+    FileSizeResult size = FileSize(NameRef(name.c_str()));
+    EXPECT_EQ(size.low, 705032704u + 2);
+    EXPECT_EQ(size.high, 1u);
+    char start[8] = {};
+    ASSERT_NE(OpenInput(3, name.c_str(), kNoSearch), kFailedSlot);
+    EXPECT_EQ(ReadBytes(3, start, 4), 4);
+    EXPECT_STREQ(start, "HEAD");
+}
+
 TEST_F(SlotTest, FailedOpensLeaveMinusOneAndAMessage) {
     std::string missing = Name("missing");
     EXPECT_EQ(OpenInput(2, missing.c_str(), kNoSearch), kFailedSlot);
