@@ -9,7 +9,8 @@ namespace tarnfold {
 // record for its size as the next TempSlot: sixteen bytes of ring space; the file is
 // opened and read only when the builder expands the record, so a whole file costs one
 // copy. Files of 4 GiB or more count their low 32 bits. A name that does not exist is
-// FatalError 5 ("Could not open" the name "for Recall, FileRead$ etc.").
+// FatalError 5 ("Could not open" the name "for Recall, FileRead$ etc."); a counted size
+// above 2^31 - 1 bytes, which no text can hold: FatalError 1.
 RecordedTemp FileReadStr(const char* name);
 
 }  // namespace tarnfold

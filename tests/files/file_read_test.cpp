@@ -33,6 +33,22 @@ TEST_F(FileReadTest, OneByteFileIsStillExpanded) {
     ReleaseHeapString(variable);
 }
 
+// Regression: a file of 2 to 4 GiB has a size that reads as a negative length; its
+// absolute value made a 3,000,000,000-byte file expand to its first 1,294,967,296 bytes,
+// reported as the whole file. No text that long can be made: FatalError 1.
+TEST_F(FileReadTest, FileOfTwoToFourGiBIsReadTruncated) {
+    std::string name = Name("three_billion");
+    HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    LONG high = 0;  // one byte at 3,000,000,000 - 1: a sparse file
+    SetFilePointer(h, static_cast<LONG>(3000000000u - 1), &high, FILE_BEGIN);
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(h, "z", 1, &written, nullptr));
+    CloseHandle(h);
+    EXPECT_FATAL(FileReadStr(name.c_str()), -1, "HeapAlloc");
+}
+
 // The record is measured when it is made and read when it is used: whatever the read no
 // longer delivers reads as zeros, never as the bytes that lay in the room before.
 TEST_F(FileReadTest, VanishedOrShrunkFileLeavesZerosNotOldMemory) {
