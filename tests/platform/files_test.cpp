@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/win32.h"
 #include "support/test_files.h"
@@ -202,6 +203,23 @@ TEST_F(PlatformFiles, FindFirstFileMatchesWildcardsInTheLastElement) {
     SetLastError(0);
     EXPECT_EQ(FindFirstFileA("tf_no_such_folder/*.txt", &data), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+}
+
+// Regression: the emulation had room for 4,096 open searches, after which FindFirstFileA
+// reported an existing file as not found (FileRead$ then ends with "Could not open") in a
+// program that keeps its FindFile searches open, which Windows allows.
+TEST_F(PlatformFiles, SearchesLeftOpenRunOutAfter4096) {
+    std::filesystem::create_directory(kFolder);
+    std::string file = std::string(kFolder) + "/kept.txt";
+    WriteWholeFile(file.c_str(), "1");
+    std::vector<HANDLE> searches;
+    for (int i = 0; i < 5000; ++i) {
+        WIN32_FIND_DATAA data;
+        HANDLE search = FindFirstFileA(file.c_str(), &data);
+        ASSERT_NE(search, INVALID_HANDLE_VALUE) << "search " << i;
+        searches.push_back(search);
+    }
+    for (HANDLE search : searches) EXPECT_TRUE(FindClose(search));
 }
 
 TEST_F(PlatformFiles, SearchPathFindsTheCurrentFolderAndGivenFolders) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -83,18 +84,21 @@ bool MatchesWildcards(const char* pattern, const char* name) {
     return *pattern == '\0';
 }
 
-// Open searches: their handle values lie far above every file handle.
+// Open searches: their handle values lie far above every file handle. The set grows as
+// searches stay open (Windows sets no small limit; FindFile may leave each one open).
 constexpr std::uintptr_t kFirstSearchHandle = 0x00100000;
-constexpr int kSearchLimit = 4096;
-bool searchOpen[kSearchLimit];
+constexpr std::size_t kSearchLimit = (0u - kFirstSearchHandle) / 4;
+std::vector<bool> searchOpen;
 
 HANDLE NewSearchHandle() {
-    for (int i = 0; i < kSearchLimit; ++i)
-        if (!searchOpen[i]) {
-            searchOpen[i] = true;
-            return reinterpret_cast<HANDLE>(kFirstSearchHandle + 4 * static_cast<std::uintptr_t>(i));
-        }
-    return nullptr;
+    std::size_t i = 0;
+    while (i < searchOpen.size() && searchOpen[i]) ++i;
+    if (i == searchOpen.size()) {
+        if (i >= kSearchLimit) return nullptr;
+        searchOpen.push_back(false);
+    }
+    searchOpen[i] = true;
+    return reinterpret_cast<HANDLE>(kFirstSearchHandle + 4 * static_cast<std::uintptr_t>(i));
 }
 
 bool FileExists(const std::string& name) {
@@ -305,7 +309,7 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
 BOOL FindClose(HANDLE search) {
     auto value = reinterpret_cast<std::uintptr_t>(search);
     std::uintptr_t index = (value - kFirstSearchHandle) / 4;
-    if (value < kFirstSearchHandle || value % 4 != 0 || index >= kSearchLimit || !searchOpen[index]) {
+    if (value < kFirstSearchHandle || value % 4 != 0 || index >= searchOpen.size() || !searchOpen[index]) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
