@@ -23,16 +23,17 @@ char* KeepTemp() {
     // wherever it stands, so that its turn never frees the new copy.
     for (const char*& kept : keptCopies)
         if (kept == block) kept = nullptr;
-    int entry = lastFilled + 1;
-    ReleaseHeapString(keptCopies[entry]);
-    keptCopies[entry] = block;
-    lastFilled = entry == kKeptCopies ? 0 : entry;
     char* end = block + size;
     if (slot.isRecord != 0)
         end = ExpandRecord(slot, block);  // the text the record stands for, as an assignment gets
     else if (size > 0)
         std::memcpy(block, slot.text, size);
     *end = '\0';
+    // Only now the copy of seven calls ago goes: the temporary may be a view into it.
+    int entry = lastFilled + 1;
+    ReleaseHeapString(keptCopies[entry]);
+    keptCopies[entry] = block;
+    lastFilled = entry == kKeptCopies ? 0 : entry;
     return block;
 }
 

@@ -184,5 +184,17 @@ TEST(KeepTemp, KeptCopyReleasedEarlyNeverCostsALaterCopy) {
     }
 }
 
+// The eighth call frees the first copy; a temporary that views that copy (a part of it
+// kept again) used to be copied from the freed block.
+TEST(KeepTemp, KeepTempOfAViewIntoTheCopyItFrees) {
+    RecordText("the first kept copy");
+    char* first = KeepTemp();
+    for (int i = 0; i < 6; ++i) KeepTemp();
+    SubText(first, 10, 5);  // "first kept"
+    char* kept = KeepTemp();
+    EXPECT_FALSE(testing_support::IsRegistered(first));
+    EXPECT_STREQ(kept, "first kept");
+}
+
 }  // namespace
 }  // namespace tarnfold
