@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
@@ -18,10 +19,23 @@ namespace {
 
 constexpr std::int32_t kBenchArray = 12;
 
+// A file of the benchmark program in the system's temporary folder.
+std::string BenchPath(const char* stem) {
+    return (std::filesystem::temp_directory_path() / (std::string("tarnfold_bench_") + stem + ".txt")).string();
+}
+
+// The input files, made once per run and removed when the program ends.
+struct MadeFiles {
+    std::vector<std::pair<std::string, std::string>> byName;  // name, path
+    ~MadeFiles() {
+        for (const auto& made : byName) std::remove(made.second.c_str());
+    }
+};
+
 // A CR LF file of random lines (1 to 80 letters and spaces) of about `bytes`, written once.
 const std::string& LinesFile(std::size_t bytes, const char* name) {
-    static std::vector<std::pair<std::string, std::string>> made;
-    for (auto& [fileName, path] : made)
+    static MadeFiles made;
+    for (const auto& [fileName, path] : made.byName)
         if (fileName == name) return path;
     std::mt19937 random(42);
     std::string text;
@@ -34,11 +48,14 @@ const std::string& LinesFile(std::size_t bytes, const char* name) {
         }
         text += "\r\n";
     }
-    std::string path = std::string("tarnfold_bench_") + name + ".txt";
+    std::string path = BenchPath(name);
     std::ofstream(path, std::ios::binary) << text;
-    made.emplace_back(name, path);
-    return made.back().second;
+    made.byName.emplace_back(name, path);
+    return made.byName.back().second;
 }
+
+const std::string kStoreOut = BenchPath("store");
+const std::string kSortedOut = BenchPath("sorted");
 
 std::string ReadAll(const std::string& path) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -109,33 +126,33 @@ BENCHMARK(Split64M_getline)->Name("Split64M/getline")->Unit(benchmark::kMillisec
 void Store64M_tarnfold(benchmark::State& state) {
     const std::string& path = LinesFile(64 << 20, "split");
     tarnfold::Recall(path.c_str(), kBenchArray);
-    for (auto _ : tarnfold_bench::Counted(state)) tarnfold::Store("tarnfold_bench_store.txt", kBenchArray);
+    for (auto _ : tarnfold_bench::Counted(state)) tarnfold::Store(kStoreOut.c_str(), kBenchArray);
     tarnfold::EraseArray(kBenchArray);
-    std::remove("tarnfold_bench_store.txt");
+    std::remove(kStoreOut.c_str());
 }
 BENCHMARK(Store64M_tarnfold)->Name("Store64M/tarnfold")->Unit(benchmark::kMillisecond)->Apply(tarnfold_bench::FixedHeavy);
 
 void Store64M_fwrite(benchmark::State& state) {
     std::vector<std::string> lines = LinesOf(LinesFile(64 << 20, "split"));
     for (auto _ : tarnfold_bench::Counted(state)) {
-        std::FILE* file = std::fopen("tarnfold_bench_store.txt", "wb");
+        std::FILE* file = std::fopen(kStoreOut.c_str(), "wb");
         for (const std::string& line : lines) {
             std::fwrite(line.data(), 1, line.size(), file);
             std::fwrite("\r\n", 1, 2, file);
         }
         std::fclose(file);
     }
-    std::remove("tarnfold_bench_store.txt");
+    std::remove(kStoreOut.c_str());
 }
 BENCHMARK(Store64M_fwrite)->Name("Store64M/fwrite")->Unit(benchmark::kMillisecond)->Apply(tarnfold_bench::FixedHeavy);
 
 void Store64M_ofstream(benchmark::State& state) {
     std::vector<std::string> lines = LinesOf(LinesFile(64 << 20, "split"));
     for (auto _ : tarnfold_bench::Counted(state)) {
-        std::ofstream out("tarnfold_bench_store.txt", std::ios::binary);
+        std::ofstream out(kStoreOut, std::ios::binary);
         for (const std::string& line : lines) out << line << "\r\n";
     }
-    std::remove("tarnfold_bench_store.txt");
+    std::remove(kStoreOut.c_str());
 }
 BENCHMARK(Store64M_ofstream)->Name("Store64M/ofstream")->Unit(benchmark::kMillisecond)->Apply(tarnfold_bench::FixedHeavy);
 
@@ -146,10 +163,10 @@ void SortLines_tarnfold(benchmark::State& state) {
     for (auto _ : tarnfold_bench::Counted(state)) {
         tarnfold::Recall(path.c_str(), kBenchArray);
         tarnfold::SortArray(kBenchArray);
-        tarnfold::Store("tarnfold_bench_sorted.txt", kBenchArray);
+        tarnfold::Store(kSortedOut.c_str(), kBenchArray);
     }
     tarnfold::EraseArray(kBenchArray);
-    std::remove("tarnfold_bench_sorted.txt");
+    std::remove(kSortedOut.c_str());
 }
 BENCHMARK(SortLines_tarnfold)->Name("SortLines/tarnfold")->Unit(benchmark::kMillisecond)->Apply(tarnfold_bench::FixedHeavy);
 
@@ -168,14 +185,14 @@ void SortLines_std(benchmark::State& state) {
             at = stop + 1;
         }
         std::sort(lines.begin(), lines.end(), [](const char* a, const char* b) { return strcasecmp(a, b) < 0; });
-        std::FILE* file = std::fopen("tarnfold_bench_sorted.txt", "wb");
+        std::FILE* file = std::fopen(kSortedOut.c_str(), "wb");
         for (const char* line : lines) {
             std::fputs(line, file);
             std::fwrite("\r\n", 1, 2, file);
         }
         std::fclose(file);
     }
-    std::remove("tarnfold_bench_sorted.txt");
+    std::remove(kSortedOut.c_str());
 }
 BENCHMARK(SortLines_std)->Name("SortLines/std_sort_strcasecmp")->Unit(benchmark::kMillisecond)->Apply(tarnfold_bench::FixedHeavy);
 

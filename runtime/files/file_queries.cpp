@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "../platform/win32.h"
+#include "slot_handles.h"
 
 namespace tarnfold {
 
@@ -32,7 +32,7 @@ Word FindFile(const char* name, Word close) {
 FileSizeResult FileSize(FileRef source) {
     if (IsSlotRef(source)) {
         LARGE_INTEGER size;
-        HANDLE handle = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(FileSlotTable[source]));
+        HANDLE handle = SlotHandle(static_cast<int>(source));
         if (!GetFileSizeEx(handle, &size)) return {kFileSizeFailed, 0};
         return {static_cast<std::uint32_t>(size.LowPart), static_cast<std::uint32_t>(size.HighPart)};
     }

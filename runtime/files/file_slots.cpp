@@ -1,7 +1,7 @@
 // OpenInput, OpenOutput, ReadBytes and CloseFile on the ten-slot table.
 #include "file_slots.h"
 
-#include "../platform/win32.h"
+#include "slot_handles.h"
 
 namespace tarnfold {
 
@@ -15,9 +15,6 @@ constexpr const char* kOutputFailure = "Could not open ";
 constexpr Word kLowerCaseBit = 0x20;
 
 bool ValidSlot(int slot) { return static_cast<unsigned>(slot) < kFileSlotCount; }
-
-HANDLE HandleOf(Word value) { return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(value)); }
-Word ValueOf(HANDLE handle) { return static_cast<Word>(reinterpret_cast<std::uintptr_t>(handle)); }
 
 // "prefix" and the name, cut to the buffer (a name can be far longer than a path).
 void SetFileErrorText(const char* prefix, const char* name) {

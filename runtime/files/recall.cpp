@@ -4,7 +4,7 @@
 #include "../arrays_text/string_arrays.h"
 #include "../errors_console/fatal_error.h"
 #include "../platform/win32.h"
-#include "slot_takeover.h"
+#include "slot_handles.h"
 #include "line_split.h"
 
 namespace tarnfold {

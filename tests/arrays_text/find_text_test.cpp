@@ -167,7 +167,7 @@ TEST(FindText, StartBeyondTheTextFindsNothing) {
     EXPECT_EQ(LastMatch, 0);
 }
 
-// The spec's rules, one byte at a time, as the scans must reproduce them.
+// The search rules, one byte at a time, as the scans must reproduce them.
 std::int32_t ReferenceFind(std::int32_t start, const std::string& text, const std::string& pattern,
                            Word mode, std::int32_t last) {
     auto length = static_cast<std::int64_t>(text.size());
