@@ -20,6 +20,8 @@ namespace {
 char* ringPosition = ScratchRing;
 // Registry positions of the two most recent registrations: hints for the release search.
 int recentEntries[2] = {0, 0};
+// Whether each registry entry was made by KeepTemp: only those may its turn release.
+bool keptEntry[TfHeapStrings];
 
 constexpr int kFolderLimit = 260;
 char exeFolder[288];
@@ -164,10 +166,11 @@ void FreeBlock(void* block) {
         FatalError(kErrorHeapFree, static_cast<const char*>(block));
 }
 
-void RegisterHeapString(const void* block) {
+void RegisterHeapString(const void* block, bool kept) {
     int index = FirstFreeRegistryEntry();
     if (index >= TfHeapStrings) FatalError(kErrorTooManyStrings);
     HeapStringRegistry[index] = static_cast<Word>(reinterpret_cast<std::uintptr_t>(block));
+    keptEntry[index] = kept;
     recentEntries[1] = recentEntries[0];
     recentEntries[0] = index;
 }
@@ -187,6 +190,13 @@ void ReleaseHeapString(const void* block) {
         if (HeapStringRegistry[recent] == wanted) return FreeRegistryEntry(recent);
     int index = FindRegistryEntry(wanted);
     if (index >= 0) FreeRegistryEntry(index);
+}
+
+void ReleaseKeptCopy(const void* block) {
+    Word wanted = static_cast<Word>(reinterpret_cast<std::uintptr_t>(block));
+    if (wanted == 0) return;
+    int index = FindRegistryEntry(wanted);
+    if (index >= 0 && keptEntry[index]) FreeRegistryEntry(index);
 }
 
 void RefuseWithoutSse2() {

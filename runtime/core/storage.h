@@ -50,9 +50,11 @@ struct TempSlot {
     std::int32_t length;         // bytes; consumers take the absolute value
     ElementRecord* destination;  // the element AccessElement read, or null
     Word isRecord;               // set only by record producers: the builder expands these
-    // With a destination: where the access read it. The builder finds the element again by
-    // this position, since the array block may have moved or gone since the access.
-    ArrayPosition destinationPosition;
+    // With a destination: the identity of the array the access read (which moves with it
+    // through SwapArrays) and the element's index. The builder finds the element again by
+    // these, since the array block may have moved or gone since the access.
+    Word destinationArray;
+    std::int32_t destinationIndex;
 };
 
 struct TempSlots {
@@ -107,10 +109,14 @@ void* AllocBlock(std::size_t size, bool zero);
 void FreeBlock(void* block);
 
 // Enters the block in the first free registry entry; FatalError 8 when the registry is full.
-void RegisterHeapString(const void* block);
+// `kept` marks KeepTemp's own copies (see ReleaseKeptCopy).
+void RegisterHeapString(const void* block, bool kept = false);
 // Frees the block when it is registered and clears its entry; anything else is left alone.
 // kReleaseAll frees every registered block (used just before the process exits).
 void ReleaseHeapString(const void* block);
+// Frees the block only while the registry holds it as a KeepTemp copy: a copy released
+// early leaves its address free for the heap to hand to a variable, which this never frees.
+void ReleaseKeptCopy(const void* block);
 inline const void* const kReleaseAll = reinterpret_cast<const void*>(~std::uintptr_t{0});
 
 // Checks for SSE2 and fills the predefined texts. Runs implicitly on first use.

@@ -184,6 +184,20 @@ TEST(KeepTemp, KeptCopyReleasedEarlyNeverCostsALaterCopy) {
     }
 }
 
+// Regression: a kept copy released early handed its address to another string, which
+// the copy's turn seven calls later freed. Only a copy KeepTemp still owns is freed.
+TEST(KeepTemp, KeptCopyReleasedEarlyNeverFreesTheStringAtItsAddress) {
+    RecordText("early");
+    char* early = KeepTemp();
+    ReleaseHeapString(early);
+    RecordedTemp upper = ChangeCase("other", kToUpper);  // a block of the same size
+    if (upper.start != early) GTEST_SKIP() << "the heap did not hand the address on";
+    for (int i = 0; i < 7; ++i) KeepTemp();
+    EXPECT_TRUE(testing_support::IsRegistered(upper.start));
+    EXPECT_STREQ(upper.start, "OTHER");
+    ReleaseHeapString(upper.start);
+}
+
 // The eighth call frees the first copy; a temporary that views that copy (a part of it
 // kept again) used to be copied from the freed block.
 TEST(KeepTemp, KeepTempOfAViewIntoTheCopyItFrees) {

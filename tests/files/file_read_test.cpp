@@ -51,22 +51,46 @@ TEST_F(FileReadTest, FileOfTwoToFourGiBIsReadTruncated) {
 
 // The record is measured when it is made and read when it is used: whatever the read no
 // longer delivers reads as zeros, never as the bytes that lay in the room before.
-TEST_F(FileReadTest, VanishedOrShrunkFileLeavesZerosNotOldMemory) {
+TEST_F(FileReadTest, ShrunkFileLeavesZerosNotOldMemory) {
     std::string name = Name("shrinks"), out = Name("shrinks_out");
     ASSERT_NE(OpenOutput(4, out.c_str(), 'O'), kFailedSlot);
     WriteWholeFile(name, "0123456789");
     FileReadStr(name.c_str());
     WriteWholeFile(name, "abcd");
     std::memset(RingPosition(), 'Z', 64);
-    StringBuilder(ToFileSlot(4, 1), kLastTemp);
-
-    WriteWholeFile(name, "0123456789");
-    FileReadStr(name.c_str());
-    std::remove(name.c_str());
-    std::memset(RingPosition(), 'Z', 64);
     StringBuilder(ToFileSlot(4, 2), kLastTemp, "|");
     CloseFile(4);
-    EXPECT_EQ(ReadWholeFile(out), std::string("abcd\0\0\0\0\0\0", 10) + std::string(10, '\0') + "|");
+    EXPECT_EQ(ReadWholeFile(out), std::string("abcd\0\0\0\0\0\0|", 11));
+}
+
+// Regression: a file that cannot be opened when the record is expanded (open for writing
+// in another slot, a wildcard that only the lookup matches, or gone since) gave zeros as
+// its contents, reported as success. It ends the program as a missing file does.
+TEST_F(FileReadTest, FileThatCannotBeOpenedAtExpansionGaveZeros) {
+    std::string name = Name("held"), wild = Name("wild1");
+    WriteWholeFile(name, "0123456789");
+    WriteWholeFile(wild, "abc");
+    EXPECT_FATAL(
+        {
+            OpenOutput(2, name.c_str(), kModeAppend);
+            FileReadStr(name.c_str());
+            StringBuilder(ToVariable(1), kLastTemp, nullptr);
+        },
+        -5, "Could not open\n" + name + "\nfor Recall, FileRead$ etc.");
+    EXPECT_FATAL(
+        {
+            FileReadStr("tf_wild?.tmp");
+            StringBuilder(ToVariable(1), kLastTemp, nullptr);
+        },
+        -5, "Could not open\ntf_wild?.tmp\nfor Recall, FileRead$ etc.");
+    EXPECT_FATAL(
+        {
+            FileReadStr(wild.c_str());
+            std::remove(wild.c_str());
+            StringBuilder(ToVariable(1), kLastTemp, nullptr);
+        },
+        -5, "Could not open\n" + wild + "\nfor Recall, FileRead$ etc.");
+    EXPECT_EQ(ReadWholeFile(name), "0123456789");
 }
 
 TEST_F(FileReadTest, MissingFileEndsTheProgramWithTheNameOnThreeLines) {
