@@ -6,6 +6,7 @@
 #include "../errors_console/fatal_error.h"
 #include "../platform/cpu.h"
 #include "../platform/win32.h"
+#include "lifetime_check.h"
 
 namespace tarnfold {
 
@@ -80,9 +81,26 @@ void FreeRegistryEntry(int index) {
 static_assert(TfHeapStrings + 4 >= (TfHeapStrings + 1 + 7) / 8 * 8,
               "the registry scan reads whole groups of eight entries");
 
-char* RingPosition() { return ringPosition; }
+char* RingPosition() {
+    lifetime::HandOut(ringPosition, 0);
+    return ringPosition;
+}
 
-void SetRingPosition(char* position) { ringPosition = position != nullptr ? position : ScratchRing; }
+char* RingRoom(std::size_t size) {
+    lifetime::HandOut(ringPosition, size);
+    return ringPosition;
+}
+
+void SetRingPosition(char* position) {
+    ringPosition = position != nullptr ? position : ScratchRing;
+    lifetime::HandOut(ringPosition, 0);
+}
+
+char* TakeWholeRing() {
+    ringPosition = ScratchRing;
+    lifetime::RingForfeited();
+    return ScratchRing;
+}
 
 TempSlot* SelectTempSlot(std::intptr_t mode) {
     EnsureStarted();
@@ -101,6 +119,7 @@ TempSlot* SelectTempSlot(std::intptr_t mode) {
             break;
     }
     TempSlotTable.current = NextSlot(current);
+    lifetime::SlotTaken(TempSlotTable.current);
     return &TempSlotTable.slot[TempSlotTable.current];
 }
 
@@ -117,7 +136,11 @@ RecordedTemp RecordTemp(const void* end) {
     slot->isRecord = 0;
     auto next = (reinterpret_cast<std::uintptr_t>(last) + 4) & ~std::uintptr_t{3};
     char* position = reinterpret_cast<char*>(next);
-    if (position >= ScratchRing + kRingWrapOffset) position = ScratchRing;
+    lifetime::Recorded(current, start, position);
+    if (position >= ScratchRing + kRingWrapOffset) {
+        lifetime::Wrapped(position);
+        position = ScratchRing;
+    }
     ringPosition = position;
     return {start, slot};
 }

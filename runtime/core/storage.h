@@ -80,9 +80,15 @@ extern char EmptyString[4];
 
 // The ring's write position (its first byte on first use). Multiple of 4.
 char* RingPosition();
+// The write position, for a producer that may write `size` bytes there (more than a
+// small text: the checked build hands out only so much ring without asking).
+char* RingRoom(std::size_t size);
 // Sets the write position (null: the ring's first byte); for producers that built past
-// RingPosition(), for Store, which batches from the first byte, and for tests.
+// RingPosition(), and for tests.
 void SetRingPosition(char* position);
+// The ring from its first byte, all of it, for a user that overwrites every temporary
+// (Store's batch, the fatal reporter's scratch); the write position goes to the first byte.
+char* TakeWholeRing();
 
 // mode 0: the current slot; 1: the next (starting the runtime from index 0); -1: the
 // previous; any other value: the current slot when `mode` equals its text pointer, else

@@ -52,8 +52,7 @@ std::int32_t ElementCount(std::int32_t array) {
 void Store(FileRef destination, std::int32_t array, std::int32_t count) {
     if (count < 0) count = ElementCount(array);
     HANDLE handle = TakeOutputHandle(destination);
-    SetRingPosition(ScratchRing);  // the next temporary starts at the ring's first byte
-    char* const batch = ScratchRing;
+    char* const batch = TakeWholeRing();  // the next temporary starts at the ring's first byte
     std::size_t used = 0;
     for (std::int32_t i = 0; i < count; ++i) {
         AccessedElement element = AccessElement(array, i, i);

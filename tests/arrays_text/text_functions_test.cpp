@@ -123,8 +123,9 @@ TEST(TrimTextDeathTest, TrimTextRejectsResultsPastTheRingsUsableEnd) {
     }, -9, "Insufficient buffer or New$(<=0)");
     EXPECT_FATAL({  // in place, with no terminator before the usable end
         char* at = ScratchRing + kRingWrapOffset - 4;
-        std::memset(at, 'a', static_cast<std::size_t>(ScratchRing + kScratchRingSize - at));
         SetRingPosition(at);
+        const auto size = static_cast<std::size_t>(ScratchRing + kScratchRingSize - at);
+        std::memset(RingRoom(size), 'a', size);
         TrimText(nullptr, kTrimNone);
     }, -9, "Insufficient buffer or New$(<=0)");
 }
