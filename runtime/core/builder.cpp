@@ -156,14 +156,13 @@ char* StringBuilderCore(Word request, const Word* args) {
         case Destination::File: {
             // The ring serves unless the result would pass its usable end or a part lies in
             // the room (after a wrap, older temporaries lie ahead of the position).
-            char* position = RingRoom(room);
+            char* position = RingPosition();
             bool inRing = static_cast<std::size_t>(ScratchRing + kRingUsableEnd - position) >= room &&
                           !parts.ReadsFrom(position, position + room);
-            char* out = inRing ? position : static_cast<char*>(AllocBlock(room, false));
+            char* out = inRing ? RecordTemp(position + room).start
+                               : static_cast<char*>(AllocBlock(room, false));
             char* end = CopyParts(parts, out);
             std::memset(end, 0, kTerminatorBytes);  // the room's spare bytes hold them
-            // Recorded once the result is in it: the slot the room takes may be a part's.
-            if (inRing) RecordTemp(position + room);
             if (destination == Destination::File) {
                 WriteResultToSlot(request, out, static_cast<std::size_t>(end - out));
             } else {

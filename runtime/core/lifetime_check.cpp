@@ -23,6 +23,9 @@ const char* const kRingEnd = ScratchRing + kScratchRingSize;
 
 // The ring bytes each slot's temporary covers (its text, terminator and alignment gap).
 Extent covered[kTempSlotCount + 1];
+// What the slot taken last covered: it expires when the next slot is taken. The builder
+// takes the slot for its room before it copies its parts, one of which may be that slot's.
+Extent pending;
 // Handed out to producers: from the write position on. Never poisoned while it lasts.
 Extent window;
 // The window a producer gets without asking: room for every producer but the few that ask
@@ -47,12 +50,13 @@ void Poison(const char* from, const char* to) {
 void PoisonUncovered(Extent range) {
     range = Clip(range.from, range.to);
     if (range.Empty()) return;
-    Extent keep[kTempSlotCount + 1];
+    Extent keep[kTempSlotCount + 2];
     int count = 0;
     auto overlaps = [&](const Extent& e) { return !e.Empty() && e.from < range.to && range.from < e.to; };
     for (int slot = 1; slot <= kTempSlotCount; ++slot)
         if (overlaps(covered[slot])) keep[count++] = covered[slot];
     if (overlaps(window)) keep[count++] = window;
+    if (overlaps(pending)) keep[count++] = pending;
     std::sort(keep, keep + count, [](const Extent& a, const Extent& b) { return a.from < b.from; });
     const char* at = range.from;
     for (int i = 0; i < count; ++i) {
@@ -62,11 +66,13 @@ void PoisonUncovered(Extent range) {
     Poison(at, range.to);
 }
 
-// The slot's former ring text expires, unless another temporary still covers it.
+// The slot's former ring text expires one taking later, unless a temporary still covers
+// it then.
 void Expire(int slot, Extent replacement) {
-    Extent former = covered[slot];
+    Extent expired = pending;
+    pending = covered[slot];
     covered[slot] = replacement;
-    PoisonUncovered(former);
+    PoisonUncovered(expired);
 }
 
 }  // namespace
@@ -101,6 +107,7 @@ void Wrapped(const char* abandoned) {
 
 void RingForfeited() {
     for (Extent& e : covered) e = Extent{};
+    pending = Extent{};
     window = {kRingStart, kRingEnd};
     Unpoison(window);
 }

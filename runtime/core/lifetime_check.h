@@ -8,7 +8,8 @@
 // under AddressSanitizer; everywhere else every call is an empty inline function.
 //
 // What is poisoned, in the ring: the bytes of a temporary whose slot has been taken by a
-// later one (20 recordings later), unless a live temporary still covers them; the tail
+// later one (20 recordings later) and one more slot taken after that (the builder takes
+// its room's slot before it reads its parts), unless a live temporary covers them; the tail
 // beyond the last temporary when the ring wraps. What is unpoisoned again: ring bytes
 // handed out to a producer (the window ahead of the write position, or the room a
 // producer asks for), and a new temporary's own bytes.

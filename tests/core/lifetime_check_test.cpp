@@ -34,18 +34,19 @@ struct Breach {
 TEST(LifetimeCheckDeathTest, EachLifetimeBrokenIsReportedAtTheRead) {
     if (!kChecked) GTEST_SKIP() << "only the checked build poisons what has expired";
     const Breach breaches[] = {
-        {"a temporary after 20 further temporaries",
+        {"a temporary after 20 further temporaries (and one more)",
          [] {
              const char* text = RecordText("expires").start;
-             RecordMore(kTempSlotCount);
+             RecordMore(kTempSlotCount + 1);
              ReadByte(text);
          },
          "use-after-poison"},
         {"a view after its source expired",
          [] {
              TempSlot* source = RecordText("the source text").slot;
+             RecordMore(1);
              TempSlot* view = SubText(reinterpret_cast<const char*>(SlotToken(SlotNumber(source))), 6, 5);
-             RecordMore(kTempSlotCount - 1);  // the source's slot is taken, the view's is not
+             RecordMore(kTempSlotCount - 1);  // the source expires, the view's slot is still live
              Assign(nullptr, SlotToken(SlotNumber(view)));
          },
          "use-after-poison"},
