@@ -30,8 +30,9 @@ HANDLE TakeOutputHandle(FileRef destination) {
 void WriteOrFail(HANDLE handle, const char* bytes, std::size_t size) {
     if (size == 0) return;
     DWORD written = 0;
-    if (WriteFile(handle, bytes, static_cast<DWORD>(size), &written, nullptr) == FALSE || written != size) {
-        if (GetLastError() == 0) SetLastError(ERROR_DISK_FULL);
+    if (WriteFile(handle, bytes, static_cast<DWORD>(size), &written, nullptr) == FALSE) FatalSystemError();
+    if (written != size) {
+        SetLastError(ERROR_DISK_FULL);  // the error left from before would name another cause
         FatalSystemError();
     }
 }

@@ -11,6 +11,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "fault_injection.h"
+
 namespace {
 
 using tarnfold::posix::SetLastErrorFromErrno;
@@ -136,6 +138,10 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, SECURITY_ATTRIBUTES*,
                    DWORD, HANDLE) {
     if (name == nullptr || *name == '\0') {
         SetLastError(name == nullptr ? ERROR_INVALID_PARAMETER : ERROR_PATH_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (tarnfold::posix::FaultDue(tarnfold::posix::FaultPoint::Open)) {
+        SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
     int flags = O_CLOEXEC;

@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "fault_injection.h"
+
 namespace tarnfold::posix {
 namespace {
 
@@ -94,6 +96,17 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWri
     const char* from = static_cast<const char*>(buffer);
     DWORD done = 0;
     BOOL succeeded = descriptor >= 0;
+    if (succeeded && tarnfold::posix::FaultDue(tarnfold::posix::FaultPoint::Write)) {
+        // An injected full disk: nothing written, or half of it with success.
+        if (tarnfold::posix::DueFaultKind(tarnfold::posix::FaultPoint::Write) == tarnfold::posix::FaultKind::Short) {
+            ssize_t n = bytesToWrite > 0 ? write(descriptor, from, bytesToWrite / 2) : 0;
+            if (bytesWritten != nullptr) *bytesWritten = n > 0 ? static_cast<DWORD>(n) : 0;
+            return TRUE;
+        }
+        SetLastError(ERROR_DISK_FULL);
+        if (bytesWritten != nullptr) *bytesWritten = 0;
+        return FALSE;
+    }
     while (succeeded && done < bytesToWrite) {
         ssize_t n = write(descriptor, from + done, bytesToWrite - done);
         if (n >= 0) {
