@@ -74,9 +74,9 @@ std::int32_t SplitRecords(char* block, std::size_t used, Word marker, ElementRec
     return count;
 }
 
-}  // namespace
-
-RecallResult Recall(FileRef source, std::int32_t array, const char* arrayName, Word countOrMarker) {
+// Line mode when `mark` is null, else record mode; `count`, when not null, receives N.
+RecallResult RecallLines(FileRef source, std::int32_t array, const char* arrayName, std::int32_t* count,
+                         const RecordMark* mark) {
     // Array 0 is the work array: recalling into it would destroy the result being built.
     if (array < 1 || array >= kArrayCount) FatalLineError(kErrorCountTooHigh);
     HANDLE handle = TakeInputHandle(source);
@@ -94,10 +94,9 @@ RecallResult Recall(FileRef source, std::int32_t array, const char* arrayName, W
     work->sharedText = block;
     ElementRecord* elements = work->Element(0);
     elements->text = block;
-    work->count = IsRecordMarker(countOrMarker) ? SplitRecords(block, delivered, countOrMarker, elements)
-                                                : SplitLines(block, delivered, elements);
-    if (countOrMarker != 0 && !IsRecordMarker(countOrMarker))
-        *reinterpret_cast<std::int32_t*>(static_cast<std::uintptr_t>(countOrMarker)) = work->count;
+    work->count = mark != nullptr ? SplitRecords(block, delivered, mark->word, elements)
+                                  : SplitLines(block, delivered, elements);
+    if (count != nullptr) *count = work->count;
 
     // The target's old array is erased with its blocks and the work array takes its
     // number; array 0 is left erased, as if an empty array had been swapped in and erased.
@@ -105,6 +104,16 @@ RecallResult Recall(FileRef source, std::int32_t array, const char* arrayName, W
     SwapArrays(0, array);
     ArrayTable[0] = kErasedArray;
     return {ArrayTable[array]->count, size};
+}
+
+}  // namespace
+
+RecallResult Recall(FileRef source, std::int32_t array, const char* arrayName, std::int32_t* count) {
+    return RecallLines(source, array, arrayName, count, nullptr);
+}
+
+RecallResult Recall(FileRef source, std::int32_t array, const char* arrayName, RecordMark mark) {
+    return RecallLines(source, array, arrayName, nullptr, &mark);
 }
 
 }  // namespace tarnfold

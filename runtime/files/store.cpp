@@ -47,10 +47,24 @@ std::int32_t ElementCount(std::int32_t array) {
     return table == nullptr ? 0 : table->count;
 }
 
+// Makes the one element access of elements 0 .. count - 1 that would fail (an array number
+// outside the table, an erased array, the first index beyond the last element), so that
+// its fatal error, with the same line number, comes before the file is opened or emptied.
+void RequireElements(std::int32_t array, std::int32_t count) {
+    if (count <= 0) return;
+    if (array < 0 || array >= kArrayCount || ArrayTable[array] == kErasedArray) {
+        AccessElement(array, 0, 0);
+        return;
+    }
+    const StringArray* table = ArrayTable[array];
+    if (table != nullptr && count > table->count) AccessElement(array, table->count, table->count);
+}
+
 }  // namespace
 
 void Store(FileRef destination, std::int32_t array, std::int32_t count) {
     if (count < 0) count = ElementCount(array);
+    RequireElements(array, count);
     HANDLE handle = TakeOutputHandle(destination);
     SetRingPosition(ScratchRing);  // the next temporary starts at the ring's first byte
     char* const batch = ScratchRing;
