@@ -13,16 +13,13 @@ namespace {
 
 // The handle of `source`, taken out of its slot (Recall closes it itself).
 HANDLE TakeInputHandle(FileRef source) {
+    char number[12];
     if (IsSlotRef(source)) {
-        auto slot = static_cast<std::int32_t>(source);
-        HANDLE handle = TakeSlot(slot);
-        if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
-            char number[12];
-            Int32ToDecimal(slot, number);
-            FatalError(kErrorOpenForRecall, number);
-        }
+        HANDLE handle = TakeSlot(static_cast<int>(source));
+        if (handle == nullptr || handle == INVALID_HANDLE_VALUE) FatalError(kErrorOpenForRecall, FileRefText(source, number));
         return handle;
     }
+    if (!IsAddressRef(source)) FatalError(kErrorOpenForRecall, FileRefText(source, number));
     const char* name = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(source));
     if (OpenInput(kScratchFileSlot, name, kNoSearch) == kFailedSlot) FatalError(kErrorOpenForRecall, name);
     HANDLE handle = TakeSlot(kScratchFileSlot);
@@ -80,7 +77,10 @@ RecallResult RecallLines(FileRef source, std::int32_t array, const char* arrayNa
     // Array 0 is the work array: recalling into it would destroy the result being built.
     if (array < 1 || array >= kArrayCount) FatalLineError(kErrorCountTooHigh);
     HANDLE handle = TakeInputHandle(source);
-    const std::uint32_t size = GetFileSize(handle, nullptr);
+    DWORD high = 0;
+    const std::uint32_t size = GetFileSize(handle, &high);
+    // The high part counts: a file of 4 GiB + 10 bytes is no 10-byte file.
+    if ((static_cast<std::uint64_t>(high) << 32 | size) > kLargestReadableFile) FatalError(kErrorHeapAlloc);
     const std::int32_t bound = WorkArrayBound(size);
     auto* block = static_cast<char*>(AllocBlock(static_cast<std::size_t>(size) + 1, false));
     DWORD delivered = 0;

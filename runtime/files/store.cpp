@@ -19,6 +19,10 @@ HANDLE TakeOutputHandle(FileRef destination) {
         HANDLE handle = TakeSlot(slot);
         return handle;  // a free or failed slot fails at the first write
     }
+    if (!IsAddressRef(destination)) {
+        char number[12];
+        FatalError(kErrorOpenForStore, FileRefText(destination, number));
+    }
     const char* name = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(destination));
     if (OpenOutput(kScratchFileSlot, name, kModeCreate) == kFailedSlot) FatalError(kErrorOpenForStore, name);
     HANDLE handle = TakeSlot(kScratchFileSlot);
