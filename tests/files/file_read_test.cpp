@@ -1,4 +1,5 @@
 // FileRead$: the file-contents record, expanded through slot 9 into any destination.
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -47,6 +48,34 @@ TEST_F(FileReadTest, FileOfTwoToFourGiBIsReadTruncated) {
     ASSERT_TRUE(WriteFile(h, "z", 1, &written, nullptr));
     CloseHandle(h);
     EXPECT_FATAL(FileReadStr(name.c_str()), -1, "HeapAlloc");
+}
+
+// Regression: the size's high part was not looked at, so a file of 4 GiB + 10 bytes read as
+// 10 bytes (FileRead$) or as a 10-byte file (Recall) and 4 GiB as an empty one. No text or
+// file block that large can be made: every file of 2 GiB or more is FatalError 1, whichever
+// way it is read.
+TEST_F(FileReadTest, FilesOfFourGiBAndMoreAreCutToTheirLow32Bits) {
+    const std::uint64_t sizes[] = {0x80000000ull, 0x100000000ull, 0x10000000Aull, 5000000000ull};
+    const struct {
+        const char* way;
+        void (*read)(const char* name);
+    } ways[] = {
+        {"FileRead$", [](const char* name) { FileReadStr(name); }},
+        {"Recall by name", [](const char* name) { Recall(name, 3); }},
+        {"Recall from a slot",
+         [](const char* name) {
+             OpenInput(4, name, kNoSearch);
+             Recall(FileRef{4}, 3);
+         }},
+    };
+    std::string name = Name("four_gib");
+    for (std::uint64_t size : sizes) {
+        testing_support::WriteSparseFile(name, size);
+        for (const auto& way : ways) {
+            SCOPED_TRACE(std::string(way.way) + ", " + std::to_string(size) + " bytes");
+            EXPECT_FATAL(way.read(name.c_str()), -1, "HeapAlloc");
+        }
+    }
 }
 
 // The record is measured when it is made and read when it is used: whatever the read no
