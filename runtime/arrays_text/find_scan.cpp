@@ -59,13 +59,15 @@ Block Broadcast(char byte) {
     return _mm_set1_epi8(static_cast<char>(kFolds ? (byte | kFoldBit) : byte));
 }
 
-// The whole comparison of a candidate, byte by byte: the terminator ends the text and
-// matches nothing, also where folding would make it look like a space.
+// The whole comparison of a candidate, byte by byte from its byte `settled` on (the bytes
+// before it are known to agree): the terminator ends the text and matches nothing, also
+// where folding would make it look like a space.
 template <FoldKind kFold>
-[[gnu::always_inline]] inline bool AcceptedAt(const char* text, const char* at, const ScreenedPattern& screened) {
+[[gnu::always_inline]] inline bool AcceptedAt(const char* text, const char* at, const ScreenedPattern& screened,
+                                              std::size_t settled) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(at);
     const auto* pattern = reinterpret_cast<const unsigned char*>(screened.pattern);
-    std::size_t i = screened.verified;
+    std::size_t i = settled;
     for (; pattern[i] != 0; ++i) {
         unsigned textByte = bytes[i];
         if (textByte == 0) return false;
@@ -79,81 +81,92 @@ template <FoldKind kFold>
     return at == text || bytes[-1] <= kLastSeparator;
 }
 
-// The candidates of one block, in order (lane j: a candidate starts at block + j - 1),
-// and its zero lanes. True when the list takes no more or the block ends the text.
+// Forward scans screen candidates by the pattern's first and last bytes at once, so that a
+// frequent first pair does not make every occurrence a candidate. Block j of the scan holds
+// the last bytes of 16 candidates (an aligned load: it never reaches into a page that holds
+// no byte of the text); their first bytes come from an unaligned load `last` bytes lower,
+// inside bytes already found to be text. The candidates of a block that holds the
+// terminator are those whose last byte lies before it.
+
+// The candidates of lanes `candidates` (lane j: a candidate starts at `lane0` + j), in
+// order, compared from byte `settled` on. True when the list takes no more.
 template <FoldKind kFold>
-bool ExamineForward(const char* text, const char* block, unsigned candidates, unsigned ends,
-                    const ScreenedPattern& screened, MatchList& list) {
-    unsigned end = 16;
-    if (ends != 0) {
-        end = Lowest(ends);
-        candidates &= (2u << end) - 1;  // the last candidate's second byte is the terminator
-    }
+bool ExamineForward(const char* text, const char* lane0, unsigned candidates, const ScreenedPattern& screened,
+                    std::size_t settled, MatchList& list) {
     for (; candidates != 0; candidates &= candidates - 1) {
-        const char* at = block + Lowest(candidates) - 1;
-        if (at >= list.next && AcceptedAt<kFold>(text, at, screened) && list.Take(at)) return true;
+        const char* at = lane0 + Lowest(candidates);
+        if (at >= list.next && AcceptedAt<kFold>(text, at, screened, settled) && list.Take(at)) return true;
     }
+    return false;
+}
+
+template <FoldKind kFold>
+struct ForwardScreen {
+    Block first, last;
+    std::size_t lastIndex;
+
+    // Lane j: a candidate starting at block - lastIndex + j agrees in its first and last byte.
+    Block Candidates(const char* block, Block lastBytes) const {
+        Block isFirst = _mm_cmpeq_epi8(Folded<kFoldsFirst<kFold>>(LoadFrom(block - lastIndex)), first);
+        return _mm_and_si128(isFirst, _mm_cmpeq_epi8(Folded<kFoldsRest<kFold>>(lastBytes), last));
+    }
+    // Zero in the lanes of a candidate and of a zero byte, so one minimum joins blocks.
+    static Block Quiet(Block candidates, Block bytes) { return _mm_andnot_si128(candidates, bytes); }
+};
+
+// One block of last bytes: its candidates, up to the terminator when it holds it. True
+// when the scan is to stop.
+template <FoldKind kFold>
+bool ExamineBlock(const char* text, const char* block, Block bytes, const ForwardScreen<kFold>& screen,
+                  const ScreenedPattern& screened, MatchList& list) {
+    unsigned candidates = Bits(screen.Candidates(block, bytes));
+    unsigned ends = Bits(_mm_cmpeq_epi8(bytes, _mm_setzero_si128()));
+    if (ends != 0) candidates &= (1u << Lowest(ends)) - 1;
+    // Every byte of a candidate lies before the terminator: the screen settles its first
+    // byte, and both bytes of a two-byte pattern.
+    const std::size_t settled = screen.lastIndex == 1 ? 2 : 1;
+    if (candidates != 0 && ExamineForward<kFold>(text, block - screen.lastIndex, candidates, screened, settled, list))
+        return true;
     if (ends == 0) return false;
-    list.terminator = block + end;
+    list.terminator = block + Lowest(ends);
     return true;
 }
 
-// The 16-bit screen of 16 positions. Lane j holds the pattern's second byte compared with
-// the block's byte j and its first byte compared with the byte before: an unaligned load
-// from block - 1, which lies in the previous block, already found readable. The result is
-// zero in the lanes of a candidate pair and of a zero byte, so one minimum joins blocks.
-template <FoldKind kFold>
-struct ForwardScreen {
-    Block first, second;
-
-    Block Pairs(const char* block, Block bytes) const {
-        Block before = LoadFrom(block - 1);
-        Block isFirst = _mm_cmpeq_epi8(Folded<kFoldsFirst<kFold>>(before), first);
-        return _mm_and_si128(isFirst, _mm_cmpeq_epi8(Folded<kFoldsRest<kFold>>(bytes), second));
-    }
-    static Block Quiet(Block pairs, Block bytes) { return _mm_andnot_si128(pairs, bytes); }
-};
-
 template <FoldKind kFold>
 void ScreenedForward(const char* text, const ScreenedPattern& screened, MatchList& list) {
-    const Block zero = _mm_setzero_si128();
-    const ForwardScreen<kFold> screen{Broadcast<kFoldsFirst<kFold>>(screened.pattern[0]),
-                                      Broadcast<kFoldsRest<kFold>>(screened.pattern[1])};
-    // The first block, from an aligned load alone (the byte before it may be unreadable):
-    // lanes before the start take no part, and its last byte pairs with the next block's
-    // first in the loop below.
-    const char* block = BlockOf(list.next);
-    unsigned offset = OffsetIn(list.next);
-    Block bytes = Load(block);
-    Block isFirst = _mm_cmpeq_epi8(Folded<kFoldsFirst<kFold>>(bytes), screen.first);
-    Block pairs = _mm_and_si128(_mm_slli_si128(isFirst, 1),
-                                _mm_cmpeq_epi8(Folded<kFoldsRest<kFold>>(bytes), screen.second));
-    if (ExamineForward<kFold>(text, block, Bits(pairs) & (~0u << (offset + 1)),
-                              Bits(_mm_cmpeq_epi8(bytes, zero)) & (~0u << offset), screened, list))
+    const char* const start = list.next;
+    const std::size_t lastIndex = screened.length - 1;
+    // The first block of last bytes starts at or after start + lastIndex; the candidates
+    // before its lane 0 (fewer than 16) are compared one by one. No byte before that
+    // block may be the terminator, or it might lie in a page that cannot be read.
+    const char* block = BlockOf(start + lastIndex + 15);
+    const char* lane0 = block - lastIndex;
+    const std::size_t ahead = static_cast<std::size_t>(block - start);
+    const std::size_t end = TerminatorIndex(start, ahead);
+    const char* const stop = end < ahead ? start + end : lane0;
+    for (const char* at = start; at < stop && at + lastIndex < start + end; ++at)
+        if (at >= list.next && AcceptedAt<kFold>(text, at, screened, 0) && list.Take(at)) return;
+    if (end < ahead) {
+        list.terminator = start + end;
         return;
-    // The previous block held no zero, so the next one holds bytes of the text or its
-    // terminator and is readable; so is the rest of its page. The loop takes blocks in
-    // 32-byte-aligned pairs, which never straddle a page: one block first if need be.
-    block += 16;
+    }
+    const ForwardScreen<kFold> screen{Broadcast<kFoldsFirst<kFold>>(screened.pattern[0]),
+                                      Broadcast<kFoldsRest<kFold>>(screened.pattern[lastIndex]), lastIndex};
+    // The byte before each block is text, so the block is readable; the loop takes blocks
+    // in 32-byte-aligned pairs, which never straddle a page: one block first if need be.
     if (!IsPairAligned(block)) {
-        bytes = Load(block);
-        if (ExamineForward<kFold>(text, block, Bits(screen.Pairs(block, bytes)), Bits(_mm_cmpeq_epi8(bytes, zero)),
-                                  screened, list))
-            return;
+        if (ExamineBlock<kFold>(text, block, Load(block), screen, screened, list)) return;
         block += 16;
     }
+    const Block zero = _mm_setzero_si128();
     for (;; block += 32) {
         Block bytes1 = Load(block);
-        Block pairs1 = screen.Pairs(block, bytes1);
         Block bytes2 = Load(block + 16);
-        Block pairs2 = screen.Pairs(block + 16, bytes2);
-        Block quiet = _mm_min_epu8(ForwardScreen<kFold>::Quiet(pairs1, bytes1), ForwardScreen<kFold>::Quiet(pairs2, bytes2));
+        Block quiet = _mm_min_epu8(ForwardScreen<kFold>::Quiet(screen.Candidates(block, bytes1), bytes1),
+                                   ForwardScreen<kFold>::Quiet(screen.Candidates(block + 16, bytes2), bytes2));
         if (Bits(_mm_cmpeq_epi8(quiet, zero)) == 0) continue;
-        unsigned candidates = Bits(pairs1), ends = Bits(_mm_cmpeq_epi8(bytes1, zero));
-        if ((candidates | ends) != 0 && ExamineForward<kFold>(text, block, candidates, ends, screened, list)) return;
-        candidates = Bits(pairs2);
-        ends = Bits(_mm_cmpeq_epi8(bytes2, zero));
-        if ((candidates | ends) != 0 && ExamineForward<kFold>(text, block + 16, candidates, ends, screened, list))
+        if (ExamineBlock<kFold>(text, block, bytes1, screen, screened, list) ||
+            ExamineBlock<kFold>(text, block + 16, bytes2, screen, screened, list))
             return;
     }
 }
@@ -180,7 +193,7 @@ const char* ScreenedBackward(const char* text, const char* from, const ScreenedP
         if (last) candidates &= LanesFrom(block, text);
         for (; candidates != 0; candidates &= ~(1u << Highest(candidates))) {
             const char* at = block + Highest(candidates);
-            if (AcceptedAt<kFold>(text, at, screened)) return at;
+            if (AcceptedAt<kFold>(text, at, screened, screened.verified)) return at;
         }
         if (last) return nullptr;
         nextSecond = isSecond;

@@ -23,6 +23,7 @@ struct ScreenedPattern {
     bool wholeWord;       // boundary test for a first byte 0x21..0x7F
     std::size_t verified; // leading bytes the 16-bit screen settles (0 when a zero byte
                           // folded to a space could pass it)
+    std::size_t length;   // the pattern's bytes
 };
 
 // Where a forward scan delivers its accepted matches, in order. A match is kept when it

@@ -3,6 +3,8 @@
 
 #include "find_scan.h"
 
+#include <cstring>
+
 namespace tarnfold {
 
 std::int32_t LastMatch = 0;
@@ -17,7 +19,7 @@ ScreenedPattern ScreenedFor(const char* pattern, Word mode) {
     auto spaceWhenFolded = [](char byte) { return (byte | 0x20) == 0x20; };
     bool settled = fold == FoldKind::Exact ||
                    (!spaceWhenFolded(pattern[0]) && (fold == FoldKind::FirstOnly || !spaceWhenFolded(pattern[1])));
-    return {pattern, fold, (mode & FindWholeWord) != 0 && firstByte > 0x20, settled ? 2u : 0u};
+    return {pattern, fold, (mode & FindWholeWord) != 0 && firstByte > 0x20, settled ? 2u : 0u, std::strlen(pattern)};
 }
 
 const char* TextOf(const char* text) {
