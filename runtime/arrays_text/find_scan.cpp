@@ -171,35 +171,57 @@ void ScreenedForward(const char* text, const ScreenedPattern& screened, MatchLis
     }
 }
 
+// Backward scans screen by the first and last bytes as the forward ones do: block j holds
+// the first bytes of 16 candidates (aligned), their last bytes come from an unaligned load
+// `last` bytes higher. Only candidates whose bytes all lie before the terminator can match;
+// below the highest of them every byte up to its last one is text, so those loads read text
+// alone, except in the block of the highest candidate, which is compared byte by byte.
 template <FoldKind kFold>
 const char* ScreenedBackward(const char* text, const char* from, const ScreenedPattern& screened) {
-    const Block first = Broadcast<kFoldsFirst<kFold>>(screened.pattern[0]);
-    const Block second = Broadcast<kFoldsRest<kFold>>(screened.pattern[1]);
-    const char* block = BlockOf(from);
-    unsigned offset = OffsetIn(from);
-    // A candidate at `from` reads one byte beyond it, at most the terminator: when that
-    // byte starts the next block, that block is readable.
-    Block nextSecond = _mm_setzero_si128();
-    if (offset == 15) nextSecond = _mm_cmpeq_epi8(Folded<kFoldsRest<kFold>>(Load(block + 16)), second);
-    unsigned lanes = (2u << offset) - 1;
-    for (;;) {
-        Block bytes = Load(block);
-        Block isFirst = _mm_cmpeq_epi8(Folded<kFoldsFirst<kFold>>(bytes), first);
-        Block isSecond = _mm_cmpeq_epi8(Folded<kFoldsRest<kFold>>(bytes), second);
-        // Lane j: a candidate starts at block + j.
-        Block pairs = _mm_and_si128(isFirst, _mm_or_si128(_mm_srli_si128(isSecond, 1), _mm_slli_si128(nextSecond, 15)));
-        unsigned candidates = Bits(pairs) & lanes;
-        bool last = AtOrBelow(block, text);
-        if (last) candidates &= LanesFrom(block, text);
-        for (; candidates != 0; candidates &= ~(1u << Highest(candidates))) {
-            const char* at = block + Highest(candidates);
-            if (AcceptedAt<kFold>(text, at, screened, screened.verified)) return at;
-        }
-        if (last) return nullptr;
-        nextSecond = isSecond;
-        block -= 16;
-        lanes = ~0u;
+    const std::size_t lastIndex = screened.length - 1;
+    // The highest candidate ends before the terminator.
+    const std::size_t end = TerminatorIndex(from, lastIndex + 1);
+    if (end <= lastIndex) {
+        if (from - text < static_cast<std::ptrdiff_t>(lastIndex - end + 1)) return nullptr;
+        from -= lastIndex - end + 1;
     }
+    const char* block = BlockOf(from);
+    const char* const lowest = BlockOf(text);
+    for (const char* at = from; at >= block && at >= text; --at)
+        if (AcceptedAt<kFold>(text, at, screened, 0)) return at;
+    const Block first = Broadcast<kFoldsFirst<kFold>>(screened.pattern[0]);
+    const Block last = Broadcast<kFoldsRest<kFold>>(screened.pattern[lastIndex]);
+    // Lane j: a candidate at block + j agrees in its first and last byte.
+    auto candidatesOf = [&](const char* at) {
+        Block isFirst = _mm_cmpeq_epi8(Folded<kFoldsFirst<kFold>>(Load(at)), first);
+        return _mm_and_si128(isFirst, _mm_cmpeq_epi8(Folded<kFoldsRest<kFold>>(LoadFrom(at + lastIndex)), last));
+    };
+    // Both bytes of a two-byte pattern are settled by the screen, else the first.
+    const std::size_t settled = lastIndex == 1 ? 2 : 1;
+    auto examine = [&](const char* at, unsigned candidates) -> const char* {
+        if (AtOrBelow(at, text)) candidates &= LanesFrom(at, text);
+        for (; candidates != 0; candidates &= ~(1u << Highest(candidates))) {
+            const char* match = at + Highest(candidates);
+            if (AcceptedAt<kFold>(text, match, screened, settled)) return match;
+        }
+        return nullptr;
+    };
+    while (block > lowest) {
+        block -= 16;
+        if (block > lowest) {  // two blocks at once
+            Block high = candidatesOf(block), low = candidatesOf(block - 16);
+            if (Bits(_mm_or_si128(high, low)) == 0) {
+                block -= 16;
+                continue;
+            }
+            if (const char* match = examine(block, Bits(high))) return match;
+            block -= 16;
+            if (const char* match = examine(block, Bits(low))) return match;
+            continue;
+        }
+        return examine(block, Bits(candidatesOf(block)));
+    }
+    return nullptr;
 }
 
 }  // namespace
