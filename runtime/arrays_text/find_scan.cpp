@@ -230,6 +230,8 @@ std::size_t TerminatorIndex(const char* text, std::size_t limit) {
     const Block zero = _mm_setzero_si128();
     const char* block = BlockOf(text);
     unsigned lanes = ~0u << OffsetIn(text);
+    // Single blocks up to a multiple of 64 bytes, then 64 bytes per step: four blocks from
+    // a multiple of 64 lie in one page, readable when the first is.
     for (;;) {
         if (unsigned ends = Bits(_mm_cmpeq_epi8(Load(block), zero)) & lanes)
             return static_cast<std::size_t>(block + Lowest(ends) - text);
@@ -237,7 +239,17 @@ std::size_t TerminatorIndex(const char* text, std::size_t limit) {
         lanes = ~0u;
         std::size_t scanned = static_cast<std::size_t>(block - text);
         if (scanned >= limit) return scanned;
+        if ((reinterpret_cast<std::uintptr_t>(block) & 63) == 0) break;
     }
+    for (;; block += 64) {
+        Block least = _mm_min_epu8(_mm_min_epu8(Load(block), Load(block + 16)),
+                                   _mm_min_epu8(Load(block + 32), Load(block + 48)));
+        if (Bits(_mm_cmpeq_epi8(least, zero)) != 0) break;
+        if (static_cast<std::size_t>(block + 64 - text) >= limit) return static_cast<std::size_t>(block + 64 - text);
+    }
+    for (;; block += 16)
+        if (unsigned ends = Bits(_mm_cmpeq_epi8(Load(block), zero)))
+            return static_cast<std::size_t>(block + Lowest(ends) - text);
 }
 
 namespace {

@@ -53,7 +53,7 @@ struct MatchList {
 
 // The index of the first zero byte of `text`, or some index >= `limit` when none lies
 // before `limit`. Reads aligned blocks only up to the one holding the first zero (or the
-// one at `limit`).
+// one at `limit`), and the rest of their 64-byte-aligned group.
 std::size_t TerminatorIndex(const char* text, std::size_t limit);
 
 // Forward scans from list.next (a byte of `text` or its terminator): every accepted match
