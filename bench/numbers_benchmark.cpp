@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <charconv>
+#include <cfenv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 
 #include "fast_float/fast_float.h"
 #include "instruction_marks.h"
+#include "same_result.h"
 #include "tarnfold.h"
 
 #ifdef TARNFOLD_BENCH_HAS_FMT
@@ -65,6 +67,95 @@ const std::vector<std::string>& ParseInputs() {
     return texts;
 }
 
+// The runtime's first number operation sets the x87 unit to round toward negative infinity
+// for the rest of the process, and the C library's conversions (and any double arithmetic)
+// follow that mode. The peers run as in a program of their own: rounding to nearest.
+class PeerRounding {
+public:
+    PeerRounding() {
+        std::fegetenv(&saved_);
+        std::fesetround(FE_TONEAREST);
+    }
+    ~PeerRounding() { std::fesetenv(&saved_); }
+
+private:
+    std::fenv_t saved_;
+};
+
+// Every formatter writes the same seven significant digits of each value, each in its
+// own layout: texts compare as sign, significant digits and the exponent of the first.
+std::string Canonical(const std::string& text) {
+    std::string digits;
+    bool negative = false;
+    long position = 0, point = -1, first = 0, exponent = 0;
+    std::size_t i = 0;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+    for (; i < text.size(); ++i) {
+        if (text[i] == '.') {
+            point = position;
+            continue;
+        }
+        if (text[i] < '0' || text[i] > '9') break;
+        if (text[i] != '0' || !digits.empty()) {
+            if (digits.empty()) first = position;
+            digits += text[i];
+        }
+        ++position;
+    }
+    if (point < 0) point = position;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) exponent = std::strtol(text.c_str() + i + 1, nullptr, 10);
+    while (!digits.empty() && digits.back() == '0') digits.pop_back();
+    if (digits.empty()) return "0";
+    return (negative ? "-" : "") + digits + "e" + std::to_string(point - first - 1 + exponent);
+}
+// The reference digits come from std::to_chars.
+const std::vector<std::string>& FormattedDigits() {
+    static const std::vector<std::string> digits = [] {
+        PeerRounding rounding;
+        std::vector<std::string> result;
+        for (double value : FormatValues()) {
+            char buffer[32];
+            auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 7).ptr;
+            result.push_back(Canonical(std::string(buffer, end)));
+        }
+        return result;
+    }();
+    return digits;
+}
+template <class Format>
+std::vector<std::string> ReadBack(Format format) {
+    std::vector<std::string> result;
+    for (double value : FormatValues()) result.push_back(Canonical(format(value)));
+    return result;
+}
+
+// Every parser gives the double nearest each text, as std::from_chars does, except that
+// the runtime computes in 80 bits rounding toward negative infinity, as its number
+// operations are defined to: its values may lie one unit in the last place below.
+const std::vector<double>& ParsedValues() {
+    static const std::vector<double> values = [] {
+        PeerRounding rounding;
+        std::vector<double> result;
+        for (const std::string& text : ParseInputs()) {
+            double value = 0;
+            std::from_chars(text.data(), text.data() + text.size(), value);
+            result.push_back(value);
+        }
+        return result;
+    }();
+    return values;
+}
+template <class Parse>
+bool ParsesAll(Parse parse, bool roundsDown = false) {
+    const std::vector<double>& want = ParsedValues();
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        double got = parse(ParseInputs()[i]);
+        if (got != want[i] && !(roundsDown && got == std::nextafter(want[i], -HUGE_VAL))) return false;
+    }
+    return true;
+}
+
+
 void Format7_tarnfold(benchmark::State& state) {
     using namespace tarnfold;
     const auto& values = FormatValues();
@@ -76,10 +167,15 @@ void Format7_tarnfold(benchmark::State& state) {
         }
     }
     state.SetItemsProcessed(state.iterations() * kValueCount);
+    tarnfold_bench::ExpectSame(state, ReadBack([](const double& value) {
+        OperandList[0] = OperandAddress(&value);
+        return std::string(FormatNumber(kFormatNone, descriptor));
+    }), FormattedDigits());
 }
 BENCHMARK(Format7_tarnfold)->Name("Format7/tarnfold")->Apply(tarnfold_bench::Fixed);
 
 void Format7_snprintf(benchmark::State& state) {
+    PeerRounding rounding;
     const auto& values = FormatValues();
     for (auto _ : tarnfold_bench::Counted(state)) {
         for (double value : values) {
@@ -89,11 +185,17 @@ void Format7_snprintf(benchmark::State& state) {
         }
     }
     state.SetItemsProcessed(state.iterations() * kValueCount);
+    tarnfold_bench::ExpectSame(state, ReadBack([](double value) {
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "%.7g", value);
+        return std::string(buffer);
+    }), FormattedDigits());
 }
 BENCHMARK(Format7_snprintf)->Name("Format7/snprintf")->Apply(tarnfold_bench::Fixed);
 
 #ifdef TARNFOLD_BENCH_HAS_FMT
 void Format7_fmt(benchmark::State& state) {
+    PeerRounding rounding;
     const auto& values = FormatValues();
     for (auto _ : tarnfold_bench::Counted(state)) {
         for (double value : values) {
@@ -104,11 +206,14 @@ void Format7_fmt(benchmark::State& state) {
         }
     }
     state.SetItemsProcessed(state.iterations() * kValueCount);
+    tarnfold_bench::ExpectSame(state, ReadBack([](double value) { return fmt::format("{:.7g}", value); }),
+                               FormattedDigits());
 }
 BENCHMARK(Format7_fmt)->Name("Format7/fmt")->Apply(tarnfold_bench::Fixed);
 #endif
 
 void Format7_to_chars(benchmark::State& state) {
+    PeerRounding rounding;
     const auto& values = FormatValues();
     for (auto _ : tarnfold_bench::Counted(state)) {
         for (double value : values) {
@@ -119,6 +224,11 @@ void Format7_to_chars(benchmark::State& state) {
         }
     }
     state.SetItemsProcessed(state.iterations() * kValueCount);
+    tarnfold_bench::ExpectSame(state, ReadBack([](double value) {
+        char buffer[32];
+        auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 7);
+        return std::string(buffer, result.ptr);
+    }), FormattedDigits());
 }
 BENCHMARK(Format7_to_chars)->Name("Format7/to_chars")->Apply(tarnfold_bench::Fixed);
 
@@ -137,10 +247,16 @@ void Parse_tarnfold(benchmark::State& state) {
         }
     }
     state.SetItemsProcessed(state.iterations() * kValueCount);
+    tarnfold_bench::ExpectSame(state, ParsesAll([&destination](const std::string& text) {
+        destination.sizeCode = kSizeFloat64;
+        ParseNumber(text.c_str(), &destination);
+        return destination.value;
+    }, true), true);
 }
 BENCHMARK(Parse_tarnfold)->Name("Parse/tarnfold")->Apply(tarnfold_bench::Fixed);
 
 void Parse_strtod(benchmark::State& state) {
+    PeerRounding rounding;
     const auto& texts = ParseInputs();
     for (auto _ : tarnfold_bench::Counted(state)) {
         for (const std::string& text : texts) {
@@ -151,10 +267,12 @@ void Parse_strtod(benchmark::State& state) {
         }
     }
     state.SetItemsProcessed(state.iterations() * kValueCount);
+    tarnfold_bench::ExpectSame(state, ParsesAll([](const std::string& text) { return std::strtod(text.c_str(), nullptr); }), true);
 }
 BENCHMARK(Parse_strtod)->Name("Parse/strtod")->Apply(tarnfold_bench::Fixed);
 
 void Parse_from_chars(benchmark::State& state) {
+    PeerRounding rounding;
     const auto& texts = ParseInputs();
     for (auto _ : tarnfold_bench::Counted(state)) {
         for (const std::string& text : texts) {
@@ -165,10 +283,16 @@ void Parse_from_chars(benchmark::State& state) {
         }
     }
     state.SetItemsProcessed(state.iterations() * kValueCount);
+    tarnfold_bench::ExpectSame(state, ParsesAll([](const std::string& text) {
+        double value = 0;
+        std::from_chars(text.data(), text.data() + text.size(), value);
+        return value;
+    }), true);
 }
 BENCHMARK(Parse_from_chars)->Name("Parse/from_chars")->Apply(tarnfold_bench::Fixed);
 
 void Parse_fast_float(benchmark::State& state) {
+    PeerRounding rounding;
     const auto& texts = ParseInputs();
     for (auto _ : tarnfold_bench::Counted(state)) {
         for (const std::string& text : texts) {
@@ -179,6 +303,11 @@ void Parse_fast_float(benchmark::State& state) {
         }
     }
     state.SetItemsProcessed(state.iterations() * kValueCount);
+    tarnfold_bench::ExpectSame(state, ParsesAll([](const std::string& text) {
+        double value = 0;
+        fast_float::from_chars(text.data(), text.data() + text.size(), value);
+        return value;
+    }), true);
 }
 BENCHMARK(Parse_fast_float)->Name("Parse/fast_float")->Apply(tarnfold_bench::Fixed);
 

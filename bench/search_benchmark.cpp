@@ -1,123 +1,230 @@
-// Text search and replacement beside the C library's searches, std::string and absl.
+// Text search and replacement beside the C library's searches, std::string, the standard
+// searchers and absl, with the floor of each job: one memchr (memrchr) pass over the text for
+// a search, one scan plus one copy into a block sized in advance for a replacement.
 #include <benchmark/benchmark.h>
 #include <strings.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <string>
+#include <string_view>
 
 #include "absl/strings/str_replace.h"
 #include "instruction_marks.h"
+#include "same_result.h"
 #include "tarnfold.h"
 
 namespace {
 
+using tarnfold_bench::ExpectSame;
+
 constexpr std::size_t kMiB = 1 << 20;
 
-// Lower-case words of 2 to 9 letters between spaces, the same on every run.
-std::string Words(std::size_t size, unsigned seed) {
+// Words of 2 to 9 random lower-case letters between spaces, the same on every run. With
+// `common` set, every other word is a frequent English word instead, most of them starting
+// with "th": a pattern that starts so has a candidate every few dozen bytes.
+std::string Words(std::size_t size, unsigned seed, bool common = false) {
+    static const char* const kCommon[] = {"the",   "that",    "this",  "there", "then", "they", "with", "other",
+                                          "these", "through", "three", "than",  "them", "both", "path", "thing"};
     std::mt19937 random(seed);
     std::string text;
     text.reserve(size + 16);
     while (text.size() < size) {
-        std::size_t letters = 2 + random() % 8;
-        for (std::size_t i = 0; i < letters; ++i) text += static_cast<char>('a' + random() % 26);
+        if (common && random() % 2 == 0) {
+            text += kCommon[random() % std::size(kCommon)];
+        } else {
+            std::size_t letters = 2 + random() % 8;
+            for (std::size_t i = 0; i < letters; ++i) text += static_cast<char>('a' + random() % 26);
+        }
         text += ' ';
     }
     text.resize(size);
     return text;
 }
 
-// One MiB of words with the rare pattern once, in its last 64 bytes: every search reads it all.
-constexpr const char* kRare = "vqxzk";
-constexpr const char* kRareCapitals = "VQXZK";
+// --- Searches: one MiB of words, each pattern placed once near the end (forward searches)
+// or near the start (backward searches from the end), so every search reads it nearly all.
+
+struct Shape {
+    const char* name;
+    const char* pattern;  // as placed in the text
+    const char* asked;    // as searched for (capitals for the folding search)
+    std::size_t at;       // where it is placed
+};
+// Rare and frequent first pairs ("th" starts a candidate every few dozen bytes; "the "
+// agrees on four bytes), patterns of 5 and 12 bytes.
+constexpr Shape kForward[] = {
+    {"Find5Rare", "vqxzk", "vqxzk", kMiB - 40},
+    {"Find5CommonPair", "thqvz", "thqvz", kMiB - 60},
+    {"Find12Rare", "jwqvzxkpmybf", "jwqvzxkpmybf", kMiB - 90},
+    {"Find12CommonPair", "the zqvxkjwp", "the zqvxkjwp", kMiB - 120},
+};
+constexpr Shape kFolded[] = {
+    {"FindFold5Rare", "xkvqz", "XKVQZ", kMiB - 140},
+    {"FindFold5CommonPair", "thvxq", "THVXQ", kMiB - 160},
+};
+constexpr Shape kBackward[] = {
+    {"FindBack5Rare", "zkqxv", "zkqxv", 40},
+    {"FindBack5CommonPair", "thzkq", "thzkq", 60},
+};
+
 const std::string& SearchText() {
     static const std::string text = [] {
-        std::string words = Words(kMiB, 42);
-        words.replace(kMiB - 40, 5, kRare);
+        std::string words = Words(kMiB, 42, true);
+        auto place = [&words](const Shape& shape) {
+            // Each pattern must be new to the words: the results are its known place.
+            if (words.find(shape.pattern) != std::string::npos) std::abort();
+            words.replace(shape.at, std::strlen(shape.pattern), shape.pattern);
+        };
+        std::for_each(std::begin(kForward), std::end(kForward), place);
+        std::for_each(std::begin(kFolded), std::end(kFolded), place);
+        std::for_each(std::begin(kBackward), std::end(kBackward), place);
         return words;
     }();
     return text;
 }
 
-void Find1M_tarnfold(benchmark::State& state) {
-    const char* text = SearchText().c_str();
-    for (auto _ : tarnfold_bench::Counted(state))
-        benchmark::DoNotOptimize(tarnfold::FindText(1, text, kRare, tarnfold::FindExact).match);
-}
-BENCHMARK(Find1M_tarnfold)->Name("Find1M/tarnfold")->Apply(tarnfold_bench::FixedHeavy);
+// The match's offset in the text, or -1.
+long OffsetOf(const char* match, const std::string& text) { return match != nullptr ? match - text.data() : -1; }
 
-void Find1M_memmem(benchmark::State& state) {
+using Search = std::function<const char*(const std::string& text, const char* pattern)>;
+
+void RunSearch(benchmark::State& state, const Shape& shape, const Search& search) {
     const std::string& text = SearchText();
-    for (auto _ : tarnfold_bench::Counted(state))
-        benchmark::DoNotOptimize(memmem(text.data(), text.size(), kRare, 5));
+    const char* match = nullptr;
+    for (auto _ : tarnfold_bench::Counted(state)) {
+        match = search(text, shape.asked);
+        benchmark::DoNotOptimize(match);
+    }
+    ExpectSame(state, OffsetOf(match, text), static_cast<long>(shape.at));
 }
-BENCHMARK(Find1M_memmem)->Name("Find1M/memmem")->Apply(tarnfold_bench::FixedHeavy);
 
-void Find1M_strstr(benchmark::State& state) {
-    const char* text = SearchText().c_str();
-    for (auto _ : tarnfold_bench::Counted(state)) benchmark::DoNotOptimize(std::strstr(text, kRare));
+// The floor reads the text once for a byte it does not hold: the terminator's place is
+// where a search of the whole text stops. It reports the pattern's known place so that it
+// passes the same check as the searches.
+const char* MemchrFloor(const std::string& text, const Shape& shape) {
+    const void* end = std::memchr(text.data(), '\0', text.size() + 1);
+    return static_cast<const char*>(end) == text.data() + text.size() ? text.data() + shape.at : nullptr;
 }
-BENCHMARK(Find1M_strstr)->Name("Find1M/strstr")->Apply(tarnfold_bench::FixedHeavy);
-
-void Find1M_std_string_find(benchmark::State& state) {
-    const std::string& text = SearchText();
-    for (auto _ : tarnfold_bench::Counted(state)) benchmark::DoNotOptimize(text.find(kRare));
+const char* MemrchrFloor(const std::string& text, const Shape& shape) {
+    const void* none = memrchr(text.data(), '\0', text.size());
+    return none == nullptr ? text.data() + shape.at : nullptr;
 }
-BENCHMARK(Find1M_std_string_find)->Name("Find1M/std_string_find")->Apply(tarnfold_bench::FixedHeavy);
 
-void FindFold1M_tarnfold(benchmark::State& state) {
-    const char* text = SearchText().c_str();
-    for (auto _ : tarnfold_bench::Counted(state))
-        benchmark::DoNotOptimize(tarnfold::FindText(1, text, kRareCapitals, tarnfold::FindFold).match);
+void Register(const Shape& shape, const char* implementation, Search search) {
+    benchmark::RegisterBenchmark((std::string(shape.name) + "/" + implementation).c_str(),
+                                 [&shape, search](benchmark::State& state) { RunSearch(state, shape, search); })
+        ->Apply(tarnfold_bench::FixedHeavy);
 }
-BENCHMARK(FindFold1M_tarnfold)->Name("FindFold1M/tarnfold")->Apply(tarnfold_bench::FixedHeavy);
 
-void FindFold1M_strcasestr(benchmark::State& state) {
-    const char* text = SearchText().c_str();
-    for (auto _ : tarnfold_bench::Counted(state)) benchmark::DoNotOptimize(strcasestr(text, kRareCapitals));
-}
-BENCHMARK(FindFold1M_strcasestr)->Name("FindFold1M/strcasestr")->Apply(tarnfold_bench::FixedHeavy);
+const int kRegistered = [] {
+    using namespace tarnfold;
+    for (const Shape& shape : kForward) {
+        Register(shape, "tarnfold", [](const std::string& text, const char* pattern) {
+            return FindText(1, text.c_str(), pattern, FindExact).match;
+        });
+        Register(shape, "memmem", [](const std::string& text, const char* pattern) {
+            return static_cast<const char*>(memmem(text.data(), text.size(), pattern, std::strlen(pattern)));
+        });
+        Register(shape, "std_boyer_moore_horspool", [](const std::string& text, const char* pattern) {
+            std::boyer_moore_horspool_searcher searcher(pattern, pattern + std::strlen(pattern));
+            auto at = std::search(text.begin(), text.end(), searcher);
+            return at != text.end() ? text.data() + (at - text.begin()) : nullptr;
+        });
+        Register(shape, "strstr", [](const std::string& text, const char* pattern) {
+            return static_cast<const char*>(std::strstr(text.c_str(), pattern));
+        });
+        Register(shape, "std_string_find", [](const std::string& text, const char* pattern) {
+            std::size_t at = text.find(pattern);
+            return at != std::string::npos ? text.data() + at : nullptr;
+        });
+        Register(shape, "floor_memchr", [&shape](const std::string& text, const char*) { return MemchrFloor(text, shape); });
+    }
+    for (const Shape& shape : kFolded) {
+        Register(shape, "tarnfold", [](const std::string& text, const char* pattern) {
+            return FindText(1, text.c_str(), pattern, FindFold).match;
+        });
+        Register(shape, "strcasestr", [](const std::string& text, const char* pattern) {
+            return static_cast<const char*>(strcasestr(text.c_str(), pattern));
+        });
+        Register(shape, "floor_memchr", [&shape](const std::string& text, const char*) { return MemchrFloor(text, shape); });
+    }
+    for (const Shape& shape : kBackward) {
+        Register(shape, "tarnfold", [](const std::string& text, const char* pattern) {
+            return FindText(-1, text.c_str(), pattern, FindBackward).match;
+        });
+        Register(shape, "std_string_rfind", [](const std::string& text, const char* pattern) {
+            std::size_t at = text.rfind(pattern);
+            return at != std::string::npos ? text.data() + at : nullptr;
+        });
+        Register(shape, "floor_memrchr", [&shape](const std::string& text, const char*) { return MemrchrFloor(text, shape); });
+    }
+    return 0;
+}();
 
-// One MiB of words with "<>" at about 1% of the positions, each replaced by "[+]".
+// --- Replace: one MiB of words with "<>" at about 2,000 or 10,000 places, each replaced
+// by "[+]".
+
 constexpr const char* kFound = "<>";
 constexpr const char* kReplacement = "[+]";
-const std::string& ReplaceText() {
-    static const std::string text = [] {
-        std::string words = Words(kMiB, 7);
-        std::mt19937 random(9);
-        for (std::size_t at = random() % 200; at + 2 <= words.size(); at += 2 + random() % 197)
-            words.replace(at, 2, kFound);
-        return words;
-    }();
-    return text;
+
+struct ReplaceJob {
+    std::string text;
+    std::string result;  // as every implementation must give it
+    std::size_t matches = 0;
+};
+
+// Matches every `2 + random() % spread` bytes.
+ReplaceJob MakeReplaceJob(unsigned spread) {
+    ReplaceJob job;
+    job.text = Words(kMiB, 7);
+    std::mt19937 random(9);
+    for (std::size_t at = random() % 200; at + 2 <= job.text.size(); at += 2 + random() % spread) {
+        job.text.replace(at, 2, kFound);
+        ++job.matches;
+    }
+    std::size_t from = 0;
+    for (std::size_t at; (at = job.text.find(kFound, from)) != std::string::npos; from = at + 2)
+        job.result.append(job.text, from, at - from).append(kReplacement);
+    job.result.append(job.text, from, std::string::npos);
+    return job;
+}
+const ReplaceJob& Replace2k() {
+    static const ReplaceJob job = MakeReplaceJob(1021);
+    return job;
+}
+const ReplaceJob& Replace10k() {
+    static const ReplaceJob job = MakeReplaceJob(197);
+    return job;
 }
 
-void Replace1M_tarnfold(benchmark::State& state) {
+void Replace_tarnfold(benchmark::State& state, const ReplaceJob& job) {
     using namespace tarnfold;
-    const char* text = ReplaceText().c_str();
+    const char* text = job.text.c_str();
     char* variable = nullptr;
     for (auto _ : tarnfold_bench::Counted(state)) {
         Replace(text, kFound, kReplacement, 0);
         variable = StringBuilder(ToVariable(1), kLastTemp, variable);
         benchmark::DoNotOptimize(variable);
     }
+    ExpectSame(state, std::string_view(variable), job.result);
     ReleaseHeapString(variable);
 }
-BENCHMARK(Replace1M_tarnfold)->Name("Replace1M/tarnfold")->Apply(tarnfold_bench::FixedHeavy);
 
-void Replace1M_absl_StrReplaceAll(benchmark::State& state) {
-    const std::string& text = ReplaceText();
+void Replace_absl_StrReplaceAll(benchmark::State& state, const ReplaceJob& job) {
     std::string variable;
     for (auto _ : tarnfold_bench::Counted(state)) {
-        variable = absl::StrReplaceAll(text, {{kFound, kReplacement}});
+        variable = absl::StrReplaceAll(job.text, {{kFound, kReplacement}});
         benchmark::DoNotOptimize(variable.data());
     }
+    ExpectSame(state, variable, job.result);
 }
-BENCHMARK(Replace1M_absl_StrReplaceAll)->Name("Replace1M/absl_StrReplaceAll")->Apply(tarnfold_bench::FixedHeavy);
 
-void Replace1M_std_string(benchmark::State& state) {
-    const std::string& text = ReplaceText();
+void Replace_std_string(benchmark::State& state, const ReplaceJob& job) {
+    const std::string& text = job.text;
     std::string variable;
     for (auto _ : tarnfold_bench::Counted(state)) {
         std::string result;
@@ -130,7 +237,52 @@ void Replace1M_std_string(benchmark::State& state) {
         variable = std::move(result);
         benchmark::DoNotOptimize(variable.data());
     }
+    ExpectSame(state, variable, job.result);
 }
-BENCHMARK(Replace1M_std_string)->Name("Replace1M/std_string")->Apply(tarnfold_bench::FixedHeavy);
+
+// The floor: a block of the result's size, known in advance; one memchr scan for the found
+// text's first byte and one copy of each gap and replacement; the previous value freed.
+void Replace_floor_scan_copy(benchmark::State& state, const ReplaceJob& job) {
+    const char* text = job.text.data();
+    const char* end = text + job.text.size();
+    const std::size_t size = job.text.size() + job.matches * (std::strlen(kReplacement) - std::strlen(kFound));
+    char* variable = nullptr;
+    for (auto _ : tarnfold_bench::Counted(state)) {
+        char* block = static_cast<char*>(std::malloc(size + 1));
+        char* out = block;
+        const char* from = text;
+        for (const char* at = from; (at = static_cast<const char*>(std::memchr(at, kFound[0], end - at))) != nullptr;) {
+            if (at[1] != kFound[1]) {
+                ++at;
+                continue;
+            }
+            std::memcpy(out, from, at - from);
+            out += at - from;
+            std::memcpy(out, kReplacement, 3);
+            out += 3;
+            from = at += 2;
+        }
+        std::memcpy(out, from, end - from);
+        out[end - from] = '\0';
+        std::free(variable);
+        variable = block;
+        benchmark::DoNotOptimize(variable);
+    }
+    ExpectSame(state, std::string_view(variable), job.result);
+    std::free(variable);
+}
+
+#define TARNFOLD_REPLACE(job, implementation)                                                             \
+    BENCHMARK_CAPTURE(Replace_##implementation, job, job())                                               \
+        ->Name(#job "/" #implementation)                                                                  \
+        ->Apply(tarnfold_bench::FixedHeavy)
+TARNFOLD_REPLACE(Replace2k, tarnfold);
+TARNFOLD_REPLACE(Replace2k, absl_StrReplaceAll);
+TARNFOLD_REPLACE(Replace2k, std_string);
+TARNFOLD_REPLACE(Replace2k, floor_scan_copy);
+TARNFOLD_REPLACE(Replace10k, tarnfold);
+TARNFOLD_REPLACE(Replace10k, absl_StrReplaceAll);
+TARNFOLD_REPLACE(Replace10k, std_string);
+TARNFOLD_REPLACE(Replace10k, floor_scan_copy);
 
 }  // namespace

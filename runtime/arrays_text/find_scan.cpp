@@ -59,13 +59,15 @@ Block Broadcast(char byte) {
     return _mm_set1_epi8(static_cast<char>(kFolds ? (byte | kFoldBit) : byte));
 }
 
-// The whole comparison of a candidate, byte by byte: the terminator ends the text and
-// matches nothing, also where folding would make it look like a space.
+// The whole comparison of a candidate, byte by byte from its byte `settled` on (the bytes
+// before it are known to agree): the terminator ends the text and matches nothing, also
+// where folding would make it look like a space.
 template <FoldKind kFold>
-[[gnu::always_inline]] inline bool AcceptedAt(const char* text, const char* at, const ScreenedPattern& screened) {
+[[gnu::always_inline]] inline bool AcceptedAt(const char* text, const char* at, const ScreenedPattern& screened,
+                                              std::size_t settled) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(at);
     const auto* pattern = reinterpret_cast<const unsigned char*>(screened.pattern);
-    std::size_t i = screened.verified;
+    std::size_t i = settled;
     for (; pattern[i] != 0; ++i) {
         unsigned textByte = bytes[i];
         if (textByte == 0) return false;
@@ -79,114 +81,147 @@ template <FoldKind kFold>
     return at == text || bytes[-1] <= kLastSeparator;
 }
 
-// The candidates of one block, in order (lane j: a candidate starts at block + j - 1),
-// and its zero lanes. True when the list takes no more or the block ends the text.
+// Forward scans screen candidates by the pattern's first and last bytes at once, so that a
+// frequent first pair does not make every occurrence a candidate. Block j of the scan holds
+// the last bytes of 16 candidates (an aligned load: it never reaches into a page that holds
+// no byte of the text); their first bytes come from an unaligned load `last` bytes lower,
+// inside bytes already found to be text. The candidates of a block that holds the
+// terminator are those whose last byte lies before it.
+
+// The candidates of lanes `candidates` (lane j: a candidate starts at `lane0` + j), in
+// order, compared from byte `settled` on. True when the list takes no more.
 template <FoldKind kFold>
-bool ExamineForward(const char* text, const char* block, unsigned candidates, unsigned ends,
-                    const ScreenedPattern& screened, MatchList& list) {
-    unsigned end = 16;
-    if (ends != 0) {
-        end = Lowest(ends);
-        candidates &= (2u << end) - 1;  // the last candidate's second byte is the terminator
-    }
+bool ExamineForward(const char* text, const char* lane0, unsigned candidates, const ScreenedPattern& screened,
+                    std::size_t settled, MatchList& list) {
     for (; candidates != 0; candidates &= candidates - 1) {
-        const char* at = block + Lowest(candidates) - 1;
-        if (at >= list.next && AcceptedAt<kFold>(text, at, screened) && list.Take(at)) return true;
+        const char* at = lane0 + Lowest(candidates);
+        if (at >= list.next && AcceptedAt<kFold>(text, at, screened, settled) && list.Take(at)) return true;
     }
+    return false;
+}
+
+template <FoldKind kFold>
+struct ForwardScreen {
+    Block first, last;
+    std::size_t lastIndex;
+
+    // Lane j: a candidate starting at block - lastIndex + j agrees in its first and last byte.
+    Block Candidates(const char* block, Block lastBytes) const {
+        Block isFirst = _mm_cmpeq_epi8(Folded<kFoldsFirst<kFold>>(LoadFrom(block - lastIndex)), first);
+        return _mm_and_si128(isFirst, _mm_cmpeq_epi8(Folded<kFoldsRest<kFold>>(lastBytes), last));
+    }
+    // Zero in the lanes of a candidate and of a zero byte, so one minimum joins blocks.
+    static Block Quiet(Block candidates, Block bytes) { return _mm_andnot_si128(candidates, bytes); }
+};
+
+// One block of last bytes: its candidates, up to the terminator when it holds it. True
+// when the scan is to stop.
+template <FoldKind kFold>
+bool ExamineBlock(const char* text, const char* block, Block bytes, const ForwardScreen<kFold>& screen,
+                  const ScreenedPattern& screened, MatchList& list) {
+    unsigned candidates = Bits(screen.Candidates(block, bytes));
+    unsigned ends = Bits(_mm_cmpeq_epi8(bytes, _mm_setzero_si128()));
+    if (ends != 0) candidates &= (1u << Lowest(ends)) - 1;
+    // Every byte of a candidate lies before the terminator: the screen settles its first
+    // byte, and both bytes of a two-byte pattern.
+    const std::size_t settled = screen.lastIndex == 1 ? 2 : 1;
+    if (candidates != 0 && ExamineForward<kFold>(text, block - screen.lastIndex, candidates, screened, settled, list))
+        return true;
     if (ends == 0) return false;
-    list.terminator = block + end;
+    list.terminator = block + Lowest(ends);
     return true;
 }
 
-// The 16-bit screen of 16 positions. Lane j holds the pattern's second byte compared with
-// the block's byte j and its first byte compared with the byte before: an unaligned load
-// from block - 1, which lies in the previous block, already found readable. The result is
-// zero in the lanes of a candidate pair and of a zero byte, so one minimum joins blocks.
-template <FoldKind kFold>
-struct ForwardScreen {
-    Block first, second;
-
-    Block Pairs(const char* block, Block bytes) const {
-        Block before = LoadFrom(block - 1);
-        Block isFirst = _mm_cmpeq_epi8(Folded<kFoldsFirst<kFold>>(before), first);
-        return _mm_and_si128(isFirst, _mm_cmpeq_epi8(Folded<kFoldsRest<kFold>>(bytes), second));
-    }
-    static Block Quiet(Block pairs, Block bytes) { return _mm_andnot_si128(pairs, bytes); }
-};
-
 template <FoldKind kFold>
 void ScreenedForward(const char* text, const ScreenedPattern& screened, MatchList& list) {
-    const Block zero = _mm_setzero_si128();
-    const ForwardScreen<kFold> screen{Broadcast<kFoldsFirst<kFold>>(screened.pattern[0]),
-                                      Broadcast<kFoldsRest<kFold>>(screened.pattern[1])};
-    // The first block, from an aligned load alone (the byte before it may be unreadable):
-    // lanes before the start take no part, and its last byte pairs with the next block's
-    // first in the loop below.
-    const char* block = BlockOf(list.next);
-    unsigned offset = OffsetIn(list.next);
-    Block bytes = Load(block);
-    Block isFirst = _mm_cmpeq_epi8(Folded<kFoldsFirst<kFold>>(bytes), screen.first);
-    Block pairs = _mm_and_si128(_mm_slli_si128(isFirst, 1),
-                                _mm_cmpeq_epi8(Folded<kFoldsRest<kFold>>(bytes), screen.second));
-    if (ExamineForward<kFold>(text, block, Bits(pairs) & (~0u << (offset + 1)),
-                              Bits(_mm_cmpeq_epi8(bytes, zero)) & (~0u << offset), screened, list))
+    const char* const start = list.next;
+    const std::size_t lastIndex = screened.length - 1;
+    // The first block of last bytes starts at or after start + lastIndex; the candidates
+    // before its lane 0 (fewer than 16) are compared one by one. No byte before that
+    // block may be the terminator, or it might lie in a page that cannot be read.
+    const char* block = BlockOf(start + lastIndex + 15);
+    const char* lane0 = block - lastIndex;
+    const std::size_t ahead = static_cast<std::size_t>(block - start);
+    const std::size_t end = TerminatorIndex(start, ahead);
+    const char* const stop = end < ahead ? start + end : lane0;
+    for (const char* at = start; at < stop && at + lastIndex < start + end; ++at)
+        if (at >= list.next && AcceptedAt<kFold>(text, at, screened, 0) && list.Take(at)) return;
+    if (end < ahead) {
+        list.terminator = start + end;
         return;
-    // The previous block held no zero, so the next one holds bytes of the text or its
-    // terminator and is readable; so is the rest of its page. The loop takes blocks in
-    // 32-byte-aligned pairs, which never straddle a page: one block first if need be.
-    block += 16;
+    }
+    const ForwardScreen<kFold> screen{Broadcast<kFoldsFirst<kFold>>(screened.pattern[0]),
+                                      Broadcast<kFoldsRest<kFold>>(screened.pattern[lastIndex]), lastIndex};
+    // The byte before each block is text, so the block is readable; the loop takes blocks
+    // in 32-byte-aligned pairs, which never straddle a page: one block first if need be.
     if (!IsPairAligned(block)) {
-        bytes = Load(block);
-        if (ExamineForward<kFold>(text, block, Bits(screen.Pairs(block, bytes)), Bits(_mm_cmpeq_epi8(bytes, zero)),
-                                  screened, list))
-            return;
+        if (ExamineBlock<kFold>(text, block, Load(block), screen, screened, list)) return;
         block += 16;
     }
+    const Block zero = _mm_setzero_si128();
     for (;; block += 32) {
         Block bytes1 = Load(block);
-        Block pairs1 = screen.Pairs(block, bytes1);
         Block bytes2 = Load(block + 16);
-        Block pairs2 = screen.Pairs(block + 16, bytes2);
-        Block quiet = _mm_min_epu8(ForwardScreen<kFold>::Quiet(pairs1, bytes1), ForwardScreen<kFold>::Quiet(pairs2, bytes2));
+        Block quiet = _mm_min_epu8(ForwardScreen<kFold>::Quiet(screen.Candidates(block, bytes1), bytes1),
+                                   ForwardScreen<kFold>::Quiet(screen.Candidates(block + 16, bytes2), bytes2));
         if (Bits(_mm_cmpeq_epi8(quiet, zero)) == 0) continue;
-        unsigned candidates = Bits(pairs1), ends = Bits(_mm_cmpeq_epi8(bytes1, zero));
-        if ((candidates | ends) != 0 && ExamineForward<kFold>(text, block, candidates, ends, screened, list)) return;
-        candidates = Bits(pairs2);
-        ends = Bits(_mm_cmpeq_epi8(bytes2, zero));
-        if ((candidates | ends) != 0 && ExamineForward<kFold>(text, block + 16, candidates, ends, screened, list))
+        if (ExamineBlock<kFold>(text, block, bytes1, screen, screened, list) ||
+            ExamineBlock<kFold>(text, block + 16, bytes2, screen, screened, list))
             return;
     }
 }
 
+// Backward scans screen by the first and last bytes as the forward ones do: block j holds
+// the first bytes of 16 candidates (aligned), their last bytes come from an unaligned load
+// `last` bytes higher. Only candidates whose bytes all lie before the terminator can match;
+// below the highest of them every byte up to its last one is text, so those loads read text
+// alone, except in the block of the highest candidate, which is compared byte by byte.
 template <FoldKind kFold>
 const char* ScreenedBackward(const char* text, const char* from, const ScreenedPattern& screened) {
-    const Block first = Broadcast<kFoldsFirst<kFold>>(screened.pattern[0]);
-    const Block second = Broadcast<kFoldsRest<kFold>>(screened.pattern[1]);
-    const char* block = BlockOf(from);
-    unsigned offset = OffsetIn(from);
-    // A candidate at `from` reads one byte beyond it, at most the terminator: when that
-    // byte starts the next block, that block is readable.
-    Block nextSecond = _mm_setzero_si128();
-    if (offset == 15) nextSecond = _mm_cmpeq_epi8(Folded<kFoldsRest<kFold>>(Load(block + 16)), second);
-    unsigned lanes = (2u << offset) - 1;
-    for (;;) {
-        Block bytes = Load(block);
-        Block isFirst = _mm_cmpeq_epi8(Folded<kFoldsFirst<kFold>>(bytes), first);
-        Block isSecond = _mm_cmpeq_epi8(Folded<kFoldsRest<kFold>>(bytes), second);
-        // Lane j: a candidate starts at block + j.
-        Block pairs = _mm_and_si128(isFirst, _mm_or_si128(_mm_srli_si128(isSecond, 1), _mm_slli_si128(nextSecond, 15)));
-        unsigned candidates = Bits(pairs) & lanes;
-        bool last = AtOrBelow(block, text);
-        if (last) candidates &= LanesFrom(block, text);
-        for (; candidates != 0; candidates &= ~(1u << Highest(candidates))) {
-            const char* at = block + Highest(candidates);
-            if (AcceptedAt<kFold>(text, at, screened)) return at;
-        }
-        if (last) return nullptr;
-        nextSecond = isSecond;
-        block -= 16;
-        lanes = ~0u;
+    const std::size_t lastIndex = screened.length - 1;
+    // The highest candidate ends before the terminator.
+    const std::size_t end = TerminatorIndex(from, lastIndex + 1);
+    if (end <= lastIndex) {
+        if (from - text < static_cast<std::ptrdiff_t>(lastIndex - end + 1)) return nullptr;
+        from -= lastIndex - end + 1;
     }
+    const char* block = BlockOf(from);
+    const char* const lowest = BlockOf(text);
+    for (const char* at = from; at >= block && at >= text; --at)
+        if (AcceptedAt<kFold>(text, at, screened, 0)) return at;
+    const Block first = Broadcast<kFoldsFirst<kFold>>(screened.pattern[0]);
+    const Block last = Broadcast<kFoldsRest<kFold>>(screened.pattern[lastIndex]);
+    // Lane j: a candidate at block + j agrees in its first and last byte.
+    auto candidatesOf = [&](const char* at) {
+        Block isFirst = _mm_cmpeq_epi8(Folded<kFoldsFirst<kFold>>(Load(at)), first);
+        return _mm_and_si128(isFirst, _mm_cmpeq_epi8(Folded<kFoldsRest<kFold>>(LoadFrom(at + lastIndex)), last));
+    };
+    // Both bytes of a two-byte pattern are settled by the screen, else the first.
+    const std::size_t settled = lastIndex == 1 ? 2 : 1;
+    auto examine = [&](const char* at, unsigned candidates) -> const char* {
+        if (AtOrBelow(at, text)) candidates &= LanesFrom(at, text);
+        for (; candidates != 0; candidates &= ~(1u << Highest(candidates))) {
+            const char* match = at + Highest(candidates);
+            if (AcceptedAt<kFold>(text, match, screened, settled)) return match;
+        }
+        return nullptr;
+    };
+    while (block > lowest) {
+        block -= 16;
+        if (block > lowest) {  // two blocks at once
+            Block high = candidatesOf(block), low = candidatesOf(block - 16);
+            if (Bits(_mm_or_si128(high, low)) == 0) {
+                block -= 16;
+                continue;
+            }
+            if (const char* match = examine(block, Bits(high))) return match;
+            block -= 16;
+            if (const char* match = examine(block, Bits(low))) return match;
+            continue;
+        }
+        return examine(block, Bits(candidatesOf(block)));
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -195,6 +230,8 @@ std::size_t TerminatorIndex(const char* text, std::size_t limit) {
     const Block zero = _mm_setzero_si128();
     const char* block = BlockOf(text);
     unsigned lanes = ~0u << OffsetIn(text);
+    // Single blocks up to a multiple of 64 bytes, then 64 bytes per step: four blocks from
+    // a multiple of 64 lie in one page, readable when the first is.
     for (;;) {
         if (unsigned ends = Bits(_mm_cmpeq_epi8(Load(block), zero)) & lanes)
             return static_cast<std::size_t>(block + Lowest(ends) - text);
@@ -202,7 +239,17 @@ std::size_t TerminatorIndex(const char* text, std::size_t limit) {
         lanes = ~0u;
         std::size_t scanned = static_cast<std::size_t>(block - text);
         if (scanned >= limit) return scanned;
+        if ((reinterpret_cast<std::uintptr_t>(block) & 63) == 0) break;
     }
+    for (;; block += 64) {
+        Block least = _mm_min_epu8(_mm_min_epu8(Load(block), Load(block + 16)),
+                                   _mm_min_epu8(Load(block + 32), Load(block + 48)));
+        if (Bits(_mm_cmpeq_epi8(least, zero)) != 0) break;
+        if (static_cast<std::size_t>(block + 64 - text) >= limit) return static_cast<std::size_t>(block + 64 - text);
+    }
+    for (;; block += 16)
+        if (unsigned ends = Bits(_mm_cmpeq_epi8(Load(block), zero)))
+            return static_cast<std::size_t>(block + Lowest(ends) - text);
 }
 
 namespace {

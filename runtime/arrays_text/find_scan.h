@@ -1,8 +1,10 @@
-// The scans behind FindText: 16 candidates per step, never a byte past the text's terminator.
+// The scans behind FindText: 16 candidates per step, screened by the pattern's first and
+// last bytes; never a read that could fault past the text's terminator.
 //
-// Every scan reads the text in aligned 16-byte blocks. An aligned block never crosses a
-// page, so a block that holds any byte of the text (or its terminator) is readable as a
-// whole; bytes of a block that lie outside the text are masked off, never trusted.
+// The scans read the text in aligned 16-byte blocks, and unaligned 16 bytes only where all
+// of them are known to be text. An aligned block never crosses a page, so a block that
+// holds any byte of the text (or its terminator) is readable as a whole; bytes of a block
+// that lie outside the text are masked off, never trusted.
 #pragma once
 
 #include <cstddef>
@@ -21,8 +23,7 @@ struct ScreenedPattern {
     const char* pattern;  // zero-terminated, at least two bytes
     FoldKind fold;
     bool wholeWord;       // boundary test for a first byte 0x21..0x7F
-    std::size_t verified; // leading bytes the 16-bit screen settles (0 when a zero byte
-                          // folded to a space could pass it)
+    std::size_t length;   // the pattern's bytes
 };
 
 // Where a forward scan delivers its accepted matches, in order. A match is kept when it
@@ -52,7 +53,7 @@ struct MatchList {
 
 // The index of the first zero byte of `text`, or some index >= `limit` when none lies
 // before `limit`. Reads aligned blocks only up to the one holding the first zero (or the
-// one at `limit`).
+// one at `limit`), and the rest of their 64-byte-aligned group.
 std::size_t TerminatorIndex(const char* text, std::size_t limit);
 
 // Forward scans from list.next (a byte of `text` or its terminator): every accepted match

@@ -3,6 +3,8 @@
 
 #include "find_scan.h"
 
+#include <cstring>
+
 namespace tarnfold {
 
 std::int32_t LastMatch = 0;
@@ -13,11 +15,7 @@ ScreenedPattern ScreenedFor(const char* pattern, Word mode) {
     FoldKind fold = (mode & FindFold) ? FoldKind::All : (mode & FindFoldFirst) ? FoldKind::FirstOnly : FoldKind::Exact;
     // Only patterns that start with a byte 0x21..0x7F take the word boundary test.
     auto firstByte = static_cast<signed char>(pattern[0]);
-    // Folded, a text's terminator reads as a space: a screened space proves nothing.
-    auto spaceWhenFolded = [](char byte) { return (byte | 0x20) == 0x20; };
-    bool settled = fold == FoldKind::Exact ||
-                   (!spaceWhenFolded(pattern[0]) && (fold == FoldKind::FirstOnly || !spaceWhenFolded(pattern[1])));
-    return {pattern, fold, (mode & FindWholeWord) != 0 && firstByte > 0x20, settled ? 2u : 0u};
+    return {pattern, fold, (mode & FindWholeWord) != 0 && firstByte > 0x20, std::strlen(pattern)};
 }
 
 const char* TextOf(const char* text) {

@@ -1,7 +1,6 @@
 // Store: a string array to a file, one line per element, in batches from the scratch ring.
-#include <cstring>
-
 #include "../arrays_text/string_arrays.h"
+#include "../core/copy_bytes.h"
 #include "../errors_console/fatal_error.h"
 #include "../platform/win32.h"
 #include "slot_handles.h"
@@ -86,7 +85,7 @@ void Store(FileRef destination, std::int32_t array, std::int32_t count) {
             WriteOrFail(handle, "\r\n", 2);
             continue;
         }
-        std::memcpy(batch + used, element.text, length);
+        CopyBytes(batch + used, element.text, length);  // inline: lines are short
         batch[used + length] = '\r';
         batch[used + length + 1] = '\n';
         used += length + 2;

@@ -55,4 +55,35 @@ TEST(AnsiCaseMapping, ConvertsExactlyTheCountGivenZerosIncluded) {
     EXPECT_EQ(std::memcmp(text, "AB\0Cd", 6), 0);
 }
 
+// Every byte value at every place of texts of 0 to 80 bytes from every alignment, ASCII
+// runs and runs with bytes of 0x80 and up: each byte maps by the table, and the bytes
+// around the text stay as they were.
+TEST(AnsiCaseMapping, EveryLengthAndAlignmentMapsOnlyItsBytes) {
+    constexpr std::size_t kMargin = 16, kLongest = 80;
+    for (bool upper : {true, false}) {
+        const std::array<unsigned char, 256> expected = ExpectedCase(upper);
+        for (unsigned seed = 0; seed < 4; ++seed)
+            for (std::size_t offset = 0; offset < 16; ++offset)
+                for (std::size_t length = 0; length <= kLongest; ++length) {
+                    alignas(16) unsigned char buffer[kMargin + 16 + kLongest + kMargin];
+                    for (std::size_t i = 0; i < sizeof buffer; ++i) {
+                        // seed 0, 1: ASCII only; 2, 3: every byte value passes by.
+                        unsigned value = static_cast<unsigned>(i * 37 + seed * 101 + length);
+                        buffer[i] = static_cast<unsigned char>(seed < 2 ? 0x20 + value % 0x5F : value);
+                    }
+                    unsigned char before[sizeof buffer];
+                    std::memcpy(before, buffer, sizeof buffer);
+                    auto* text = reinterpret_cast<char*>(buffer + kMargin + offset);
+                    auto count = static_cast<DWORD>(length);
+                    EXPECT_EQ(upper ? CharUpperBuffA(text, count) : CharLowerBuffA(text, count), count);
+                    for (std::size_t i = 0; i < sizeof buffer; ++i) {
+                        bool inside = i >= kMargin + offset && i < kMargin + offset + length;
+                        ASSERT_EQ(buffer[i], inside ? expected[before[i]] : before[i])
+                            << (upper ? "upper" : "lower") << ", offset " << offset << ", length " << length
+                            << ", byte " << i;
+                    }
+                }
+    }
+}
+
 }  // namespace
