@@ -11,6 +11,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "fault_injection.h"
+
 namespace {
 
 using tarnfold::posix::SetLastErrorFromErrno;
@@ -134,6 +136,10 @@ void AppendFolders(std::string list, char separator, std::string* folders, int& 
 
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, SECURITY_ATTRIBUTES*, DWORD disposition,
                    DWORD, HANDLE) {
+    if (tarnfold::posix::FaultFires(tarnfold::posix::FaultKind::CreateFile)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
     if (name == nullptr || *name == '\0') {
         SetLastError(name == nullptr ? ERROR_INVALID_PARAMETER : ERROR_PATH_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
