@@ -47,11 +47,14 @@ std::uint32_t CountCalls(FaultKind kind, const Step& prepare, const Step& operat
 }
 
 // Fails each call of `kind` in turn: every one must end with `message` and `code`; then
-// `check(k)` looks at what the failure of call k left behind.
+// `check(k)` looks at what the failure of call k left behind. The children are forked where
+// the death test stands ("fast"), so that none repeats the walk that led there.
 void WalkFaults(FaultKind kind, const Step& prepare, const Step& operation, int code, const std::string& message,
                 WriteFault write = WriteFault::Nothing, const std::function<void(std::uint32_t)>& check = {}) {
     const std::uint32_t calls = CountCalls(kind, prepare, operation);
     ASSERT_GT(calls, 0u);
+    const std::string style = GTEST_FLAG_GET(death_test_style);
+    GTEST_FLAG_SET(death_test_style, "fast");
     for (std::uint32_t k = 1; k <= calls; ++k) {
         EXPECT_FATAL(
             {
@@ -64,6 +67,7 @@ void WalkFaults(FaultKind kind, const Step& prepare, const Step& operation, int 
             << "call " << k << " of " << calls;
         if (check) check(k);
     }
+    GTEST_FLAG_SET(death_test_style, style);
 }
 
 const Step kNothing = [] {};
