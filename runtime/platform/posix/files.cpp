@@ -11,8 +11,6 @@
 #include <unistd.h>
 #include <vector>
 
-#include "fault_injection.h"
-
 namespace {
 
 using tarnfold::posix::SetLastErrorFromErrno;
@@ -136,10 +134,6 @@ void AppendFolders(std::string list, char separator, std::string* folders, int& 
 
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, SECURITY_ATTRIBUTES*, DWORD disposition,
                    DWORD, HANDLE) {
-    if (tarnfold::posix::FaultFires(tarnfold::posix::FaultKind::CreateFile)) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return INVALID_HANDLE_VALUE;
-    }
     if (name == nullptr || *name == '\0') {
         SetLastError(name == nullptr ? ERROR_INVALID_PARAMETER : ERROR_PATH_NOT_FOUND);
         return INVALID_HANDLE_VALUE;

@@ -6,8 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "fault_injection.h"
-
 namespace tarnfold::posix {
 namespace {
 
@@ -96,10 +94,6 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWri
     const char* from = static_cast<const char*>(buffer);
     DWORD done = 0;
     BOOL succeeded = descriptor >= 0;
-    // An injected fault: a full disk, before any byte or after half of them.
-    namespace posix = tarnfold::posix;
-    const bool fault = posix::FaultFires(posix::FaultKind::WriteFile);
-    if (fault) bytesToWrite = posix::ArmedWriteFault() == posix::WriteFault::Short ? bytesToWrite / 2 : 0;
     while (succeeded && done < bytesToWrite) {
         ssize_t n = write(descriptor, from + done, bytesToWrite - done);
         if (n >= 0) {
@@ -110,10 +104,6 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWri
             else tarnfold::posix::SetLastErrorFromErrno(errno);
             succeeded = FALSE;
         }
-    }
-    if (fault && succeeded) {
-        SetLastError(ERROR_DISK_FULL);
-        succeeded = FALSE;
     }
     if (bytesWritten != nullptr) *bytesWritten = done;
     return succeeded;

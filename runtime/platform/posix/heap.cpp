@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "fault_injection.h"
 #include "live_blocks.h"
 
 namespace {
@@ -24,7 +23,6 @@ HANDLE GetProcessHeap() { return &processHeapTag; }
 
 LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes) {
     if (heap != &processHeapTag || bytes > kLargestBlock) return Refuse(ERROR_NOT_ENOUGH_MEMORY);
-    if (tarnfold::posix::FaultFires(tarnfold::posix::FaultKind::HeapAlloc)) return Refuse(ERROR_NOT_ENOUGH_MEMORY);
     // malloc's blocks are 8-aligned or better, as HeapAlloc's are on 32-bit Windows.
     const SIZE_T asked = bytes != 0 ? bytes : 1;
     void* block = (flags & HEAP_ZERO_MEMORY) ? std::calloc(1, asked) : std::malloc(asked);
@@ -40,7 +38,6 @@ LPVOID HeapReAlloc(HANDLE heap, DWORD flags, LPVOID block, SIZE_T bytes) {
     SIZE_T* size = heap == &processHeapTag ? liveBlocks.Find(block) : nullptr;
     if (size == nullptr) return Refuse(ERROR_INVALID_PARAMETER);
     if (bytes > kLargestBlock) return Refuse(ERROR_NOT_ENOUGH_MEMORY);
-    if (tarnfold::posix::FaultFires(tarnfold::posix::FaultKind::HeapAlloc)) return Refuse(ERROR_NOT_ENOUGH_MEMORY);
     const SIZE_T oldSize = *size;
     // Out of the table while realloc owns it; the erase makes room, so entering the block
     // again never needs to grow the table.
