@@ -15,10 +15,11 @@ int lastFilled = 0;
 
 char* KeepTemp() {
     const TempSlot& slot = *SelectTempSlot(0);
-    std::size_t size = static_cast<std::size_t>(slot.length < 0 ? -static_cast<std::int64_t>(slot.length)
-                                                                : slot.length);
+    std::size_t size = slot.isRecord != 0 ? RecordTextLength(slot)
+                       : static_cast<std::size_t>(slot.length < 0 ? -static_cast<std::int64_t>(slot.length)
+                                                                  : slot.length);
     char* block = static_cast<char*>(AllocBlock(size + 1, false));
-    RegisterHeapString(block);
+    RegisterHeapString(block, true);
     // A copy released early may have handed its address on to the new block: forget it
     // wherever it stands, so that its turn never frees the new copy.
     for (const char*& kept : keptCopies)
@@ -29,9 +30,11 @@ char* KeepTemp() {
     else if (size > 0)
         std::memcpy(block, slot.text, size);
     *end = '\0';
-    // Only now the copy of seven calls ago goes: the temporary may be a view into it.
+    // Only now the copy of seven calls ago goes: the temporary may be a view into it. It is
+    // freed only while it is still this copy: released early, its address may be a
+    // variable's string by now.
     int entry = lastFilled + 1;
-    ReleaseHeapString(keptCopies[entry]);
+    ReleaseKeptCopy(keptCopies[entry]);
     keptCopies[entry] = block;
     lastFilled = entry == kKeptCopies ? 0 : entry;
     return block;

@@ -14,6 +14,19 @@ ArrayPosition LastAccess;
 
 namespace {
 
+// Each array's identity, beside its ArrayTable entry: a new one at every creation, kept
+// through erasure and resizing, moved by SwapArrays with the array. 0 for entries never
+// created. Element destinations name arrays by it, not by number.
+Word arrayIdentity[kArrayCount];
+Word lastIdentity = 0;
+
+// The number whose entry holds the array of `identity`, or -1 when it was created again.
+std::int32_t NumberOfIdentity(Word identity) {
+    for (std::int32_t number = 0; number < kArrayCount; ++number)
+        if (arrayIdentity[number] == identity) return number;
+    return -1;
+}
+
 // The largest block a 32-bit size can name.
 constexpr std::int64_t kMaxBlockSize = 0xFFFFFFFFll;
 
@@ -54,6 +67,7 @@ StringArray* CreateArray(std::int32_t number, std::int32_t count, const char* na
     EraseArray(number);
     auto* array = static_cast<StringArray*>(AllocBlock(size, true));
     ArrayTable[number] = array;
+    arrayIdentity[number] = ++lastIdentity;
     array->count = static_cast<std::int32_t>(elements);
     array->name.text = const_cast<char*>(name);
     return array;
@@ -93,14 +107,18 @@ AccessedElement AccessElement(std::int32_t number, std::int32_t index, std::int3
     slot->length = result.length;
     slot->destination = destination;
     slot->isRecord = 0;
-    slot->destinationPosition = {number, index};
+    slot->destinationArray = arrayIdentity[number];
+    slot->destinationIndex = index;
     return result;
 }
 
 ElementRecord* DestinationElement(const TempSlot& slot) {
     if (slot.destination == nullptr) FatalLineError(kErrorCountTooHigh);
-    const auto [number, index] = slot.destinationPosition;
-    StringArray* array = ArrayTable[number];  // AccessElement checked the number
+    const std::int32_t index = slot.destinationIndex;
+    // Creating an array again erases the one that was there first.
+    const std::int32_t number = NumberOfIdentity(slot.destinationArray);
+    if (number < 0) FatalLineError(kErrorArrayErased);
+    StringArray* array = ArrayTable[number];
     if (array == kErasedArray) FatalLineError(kErrorArrayErased);
     // The name cell is no element: erasing never frees a text assigned to it.
     if (array == nullptr || index < 0 || index >= array->count) FatalLineError(kErrorCountTooHigh);
@@ -159,6 +177,9 @@ void SwapArrays(std::int32_t a, std::int32_t b) {
     StringArray* swap = ArrayTable[a];
     ArrayTable[a] = ArrayTable[b];
     ArrayTable[b] = swap;
+    Word identity = arrayIdentity[a];
+    arrayIdentity[a] = arrayIdentity[b];
+    arrayIdentity[b] = identity;
 }
 
 void SortArray(std::int32_t number, std::int32_t count) {

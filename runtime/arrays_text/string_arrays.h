@@ -85,11 +85,11 @@ void EraseArray(std::int32_t number);
 // No allocation: a table lookup and an index.
 AccessedElement AccessElement(std::int32_t number, std::int32_t index, std::int32_t line);
 
-// The element that the access recorded in `slot` named, found again by its array number
-// and index: the record to assign, wherever the array block lies now. FatalError 6 with
-// ErrorLine when the slot names no element (the access was to an array never created),
-// the array is gone from its number, the index is the name cell or no longer an element;
-// 7 when the array has been erased since the access.
+// The element that the access recorded in `slot` named, found again by its array (under
+// whatever number SwapArrays has moved it to) and index: the record to assign, wherever
+// the array block lies now. FatalError 6 with ErrorLine when the slot names no element
+// (the access was to an array never created), the index is the name cell or no longer an
+// element; 7 when the array has been erased (or created again) since the access.
 ElementRecord* DestinationElement(const TempSlot& slot);
 
 // At LastAccess: count > 0 inserts that many empty elements, 0 clears the element, < 0
@@ -100,7 +100,8 @@ ElementRecord* DestinationElement(const TempSlot& slot);
 // element; 7 when the array was erased since the access; 1 when the size cannot exist.
 void InsertDeleteElements(std::int32_t count);
 
-// Exchanges ArrayTable entries a and b whatever their states; no block moves.
+// Exchanges ArrayTable entries a and b whatever their states; no block moves. A pending
+// element assignment follows its array to its new number.
 // A number outside 0..19: FatalError 6 with ErrorLine.
 void SwapArrays(std::int32_t a, std::int32_t b);
 

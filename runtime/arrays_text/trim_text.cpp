@@ -18,6 +18,7 @@ RecordedTemp TrimText(const char* text, std::int32_t sides) {
     std::size_t length;
     if (text == nullptr) {
         // In place: a text without a terminator before the usable end cannot fit either.
+        RingRoom(static_cast<std::size_t>(limit - out));
         const void* zero = std::memchr(out, '\0', static_cast<std::size_t>(limit - out));
         if (zero == nullptr) FatalError(kErrorInsufficientBuffer);
         text = out;
@@ -33,6 +34,7 @@ RecordedTemp TrimText(const char* text, std::int32_t sides) {
             --length;
         }
     if (length >= static_cast<std::size_t>(limit - out)) FatalError(kErrorInsufficientBuffer);
+    RingRoom(length + 1);
     std::memmove(out, text, length);  // the source may be the ring position or lie above it
     out[length] = '\0';
     return RecordTemp(out + length);

@@ -26,20 +26,20 @@ struct BuildParts {
         total += partLength;
     }
 
-    // A temporary's text, absolute length and record kind, copied out of its slot.
+    // A temporary's text, absolute length and record kind, copied out of its slot. A
+    // record's length is the bytes it expands to, which is what the destination receives.
     void SetSlot(int i, const TempSlot& slot) {
+        if (slot.isRecord != 0 && slot.text != nullptr) {  // by its producer: a 1-byte file is one
+            Set(i, slot.text, RecordTextLength(slot));
+            recordMask |= 1u << i;
+            return;
+        }
         std::uint32_t size = slot.length < 0 ? 0u - static_cast<std::uint32_t>(slot.length)
                                              : static_cast<std::uint32_t>(slot.length);
         Set(i, slot.text != nullptr ? slot.text : EmptyString, size);  // a slot never filled
-        if (slot.isRecord != 0) recordMask |= 1u << i;  // by its producer: a 1-byte file is one
     }
 
     bool IsRecord(int i) const { return (recordMask & (1u << i)) != 0; }
-
-    // The slot that record part i was read from, as it was when it was measured.
-    TempSlot RecordSlot(int i) const {
-        return {text[i], static_cast<std::int32_t>(length[i]), nullptr, 1, {0, 0}};
-    }
 
     // Whether copying any part reads a byte of [from, to). One compare pair per text part;
     // an empty part inside the range counts too, which only costs its caller other room.
@@ -51,7 +51,7 @@ struct BuildParts {
         }
         for (int i = 0; i < count; ++i) {
             if (IsRecord(i)) {
-                if (RecordReadsFrom(RecordSlot(i), from, to)) return true;
+                if (RecordReadsFrom(text[i], from, to)) return true;
             } else if (text[i] < to && from < text[i] + length[i]) {
                 return true;
             }

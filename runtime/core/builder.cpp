@@ -96,7 +96,7 @@ constexpr std::uint32_t kInlineCopyLimit = 256;
     }
     for (int i = 0; i < parts.count; ++i) {
         if (parts.IsRecord(i)) {
-            out = ExpandRecord(parts.RecordSlot(i), out);
+            out = ExpandRecord(parts.text[i], parts.length[i], out);
             continue;
         }
         out = CopyText(out, parts.text[i], parts.length[i]);
@@ -120,6 +120,8 @@ inline char* BuildIn(const BuildParts& parts, char* out, const char* limit) {
 }
 
 }  // namespace
+
+void RefuseBuildRequest() { FatalError(kErrorInsufficientBuffer); }
 
 char* StringBuilderCore(Word request, const Word* args) {
     if (TempSlotTable.current == 0) RuntimeStart();

@@ -76,13 +76,19 @@ constexpr bool IsPartCount() {
 }
 }  // namespace detail
 
+// A request whose part count disagrees with the arguments it came with: FatalError 9.
+[[noreturn]] void RefuseBuildRequest();
+
 // StringBuilder(request, part 1 ... part n [, previous]): parts are `const char*` (or
-// `const char16_t*` with kBuildWide) and tokens, mixed freely. Costs nothing over the core.
-// The request may be computed at run time, so nothing checks that the arguments match it:
-// prefer the forms below wherever the request is a constant.
+// `const char16_t*` with kBuildWide) and tokens, mixed freely. The request may be computed
+// at run time: a part count that disagrees with the arguments (the parts, plus the
+// previous value for a variable) is refused with FatalError 9, never read past. One
+// compare over the core, folded away when the request is a constant; the forms below
+// refuse such a call at compile time.
 template <typename... Args>
 inline char* StringBuilder(Word request, Args... args) {
     static_assert(sizeof...(Args) >= 1 && sizeof...(Args) <= kMaxBuildParts + 1);
+    if (!detail::ArgumentsFit(request, sizeof...(Args))) RefuseBuildRequest();
     const Word words[] = {detail::ToArgWord(args)...};
     return StringBuilderCore(request, words);
 }

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "../errors_console/fatal_error.h"
 #include "../files/file_slots.h"
 #include "copy_bytes.h"
 
@@ -37,21 +38,26 @@ char* ExpandSplice(const Word* record, char* out, const char* limit) {
     return CopyGap(out, source, AsText(*match), limit);
 }
 
-// The first `byte count` bytes of the named file, read through the scratch slot. The part
-// a read does not deliver (the file vanished or shrank since it was measured) is zeros, so
-// no earlier memory contents reach the result; the output always advances by the count.
+// The first `byte count` bytes of the named file, read through the scratch slot. A file
+// that cannot be opened now (shared for writing elsewhere, a name that only a lookup
+// matches, gone) ends the program as a missing one does when the record is made. The part
+// a read does not deliver (the file shrank since it was measured) is zeros, so no earlier
+// memory contents reach the result; the output always advances by the count.
 char* ExpandFileContents(const Word* record, char* out, const char* limit) {
     std::size_t size = record[3];
     std::size_t room = static_cast<std::size_t>(limit - out);
     if (size > room) size = room;
+    const char* name = AsText(record[2]);
+    if (OpenInput(kScratchFileSlot, name, kNoSearch) == kFailedSlot) {
+        CloseFile(kScratchFileSlot);
+        FatalError(kErrorOpenForRecall, name);
+    }
     // ReadBytes terminates what it read: keep the byte after the share, which belongs to
     // the next part or the terminator.
     char following = out[size];
     std::size_t delivered = 0;
-    if (OpenInput(kScratchFileSlot, AsText(record[2]), kNoSearch) != kFailedSlot) {
-        std::int32_t got = ReadBytes(kScratchFileSlot, out, static_cast<std::uint32_t>(size));
-        if (got > 0) delivered = static_cast<std::size_t>(got);
-    }
+    std::int32_t got = ReadBytes(kScratchFileSlot, out, static_cast<std::uint32_t>(size));
+    if (got > 0) delivered = static_cast<std::size_t>(got);
     CloseFile(kScratchFileSlot);
     out[size] = following;
     std::memset(out + delivered, 0, size - delivered);
@@ -60,30 +66,34 @@ char* ExpandFileContents(const Word* record, char* out, const char* limit) {
 
 }  // namespace
 
-char* ExpandRecord(const TempSlot& slot, char* out) {
-    const Word* record = reinterpret_cast<const Word*>(slot.text);
-    std::int32_t length = slot.length < 0 ? -slot.length : slot.length;
-    const char* limit = out + length;
+std::uint32_t RecordTextLength(const TempSlot& slot) {
+    const std::uint32_t size = slot.length < 0 ? 0u - static_cast<std::uint32_t>(slot.length)
+                                               : static_cast<std::uint32_t>(slot.length);
+    if (reinterpret_cast<const Word*>(slot.text)[1] == kRecordFileContents) return size;
+    return size > 0 ? size - 1 : 0;  // zero fill and splice: the text's length plus 1
+}
+
+char* ExpandRecord(const char* text, std::uint32_t size, char* out) {
+    const Word* record = reinterpret_cast<const Word*>(text);
+    const char* limit = out + size;
     switch (record[1]) {
         case kRecordSplice:
             return ExpandSplice(record, out, limit);
         case kRecordFileContents:
             return ExpandFileContents(record, out, limit);
-        default: {
-            // Zero fill, and any other kind: n zero bytes for a slot length of n + 1.
-            std::size_t zeros = length > 0 ? static_cast<std::size_t>(length - 1) : 0;
-            std::memset(out, 0, zeros);
-            return out + zeros;
-        }
+        default:
+            // Zero fill, and any other kind: n zero bytes.
+            std::memset(out, 0, size);
+            return out + size;
     }
 }
 
-bool RecordReadsFrom(const TempSlot& slot, const char* from, const char* to) {
+bool RecordReadsFrom(const char* text, const char* from, const char* to) {
     auto overlaps = [from, to](const void* start, std::size_t size) {
         const char* first = static_cast<const char*>(start);
         return size != 0 && first < to && from < first + size;
     };
-    const Word* record = reinterpret_cast<const Word*>(slot.text);
+    const Word* record = reinterpret_cast<const Word*>(text);
     switch (record[1]) {
         case kRecordSplice: {
             std::size_t words = 6;  // mark, kind, R, F, S, end pointer

@@ -1,9 +1,13 @@
 // Deferred records: texts that producers describe and the builder makes in their destination.
 //
 // A record lies in the scratch ring and is named by a TempSlot that its producer marked
-// with isRecord; the slot's length is the number of bytes the record expands to. Every
-// field is a 32-bit word; the first is always kRecordMark.
+// with isRecord. The slot's length is the record's size word: the file's byte count for
+// file contents, one more than the text for zero fill and splice (so that a length above 1
+// marks those records). RecordTextLength gives the bytes a record expands to, which is what
+// every destination receives. Every field is a 32-bit word; the first is always kRecordMark.
 #pragma once
+
+#include <cstdint>
 
 #include "storage.h"
 
@@ -20,12 +24,18 @@ inline void MarkRecordTemp(TempSlot* slot, std::int32_t length) {
     slot->isRecord = 1;
 }
 
-// Expands the record of `slot` at `out`, writing at most |slot length| bytes; returns the
-// end of what it wrote. Records are not changed, so a record may be expanded again.
-char* ExpandRecord(const TempSlot& slot, char* out);
+// The number of bytes the record of `slot` expands to.
+std::uint32_t RecordTextLength(const TempSlot& slot);
+
+// Expands `record` at `out` as exactly `size` bytes (its RecordTextLength); returns the end
+// of what it wrote. Records are not changed, so a record may be expanded again.
+char* ExpandRecord(const char* record, std::uint32_t size, char* out);
+inline char* ExpandRecord(const TempSlot& slot, char* out) {
+    return ExpandRecord(slot.text, RecordTextLength(slot), out);
+}
 
 // Whether expanding the record of `slot` reads any byte of [from, to): its own words, and
 // the texts it names (a splice's source and replacement, a file name). Reads only the record.
-bool RecordReadsFrom(const TempSlot& slot, const char* from, const char* to);
+bool RecordReadsFrom(const char* record, const char* from, const char* to);
 
 }  // namespace tarnfold

@@ -44,7 +44,8 @@ ElementRoom TakeElementRoom(const TempSlot& destination, const BuildParts& parts
             *element = {nullptr, 0};
             return {element, nullptr, nullptr, text};
         }
-        if (!parts.ReadsFrom(text, text + size + 1)) {
+        // An empty result reads nothing, even where an empty part points into the text.
+        if (total == 0 || !parts.ReadsFrom(text, text + size + 1)) {
             element->length = length < 0 ? -signedTotal : signedTotal;
             return {element, text, text + size + 1, nullptr};
         }

@@ -3,6 +3,7 @@
 
 #include "../errors_console/fatal_error.h"
 #include "../files/file_queries.h"
+#include "../files/slot_handles.h"
 #include "deferred_record.h"
 
 namespace tarnfold {
@@ -12,9 +13,13 @@ RecordedTemp FileReadStr(const char* name) {
     record[0] = kRecordMark;
     record[1] = kRecordFileContents;
     record[2] = static_cast<Word>(reinterpret_cast<std::uintptr_t>(name));
-    if (FindFile(name, kCloseSearch) == 0) FatalError(kErrorOpenForRecall, name);
-    // A size that reads as a negative length (2 to 4 GiB) is no text that can be made.
-    if (FindDataBuffer.sizeLow > 0x7FFFFFFFu) FatalError(kErrorHeapAlloc);
+    if (FindFile(name, kCloseSearch) == 0) {
+        char number[12];  // a name below 64 KiB is named by its number, never read
+        FatalError(kErrorOpenForRecall, FileRefText(NameRef(name), number));
+    }
+    // A size of 2 GiB or more (the high part included) is no text that can be made.
+    const std::uint64_t size = static_cast<std::uint64_t>(FindDataBuffer.sizeHigh) << 32 | FindDataBuffer.sizeLow;
+    if (size > kLargestReadableFile) FatalError(kErrorHeapAlloc);
     record[3] = FindDataBuffer.sizeLow;
     RecordedTemp temp = RecordTemp(record + 4);
     MarkRecordTemp(temp.slot, static_cast<std::int32_t>(FindDataBuffer.sizeLow));

@@ -8,9 +8,9 @@ namespace tarnfold {
 // Looks `name` up (FindFile, which fills FindDataBuffer) and records a file-contents
 // record for its size as the next TempSlot: sixteen bytes of ring space; the file is
 // opened and read only when the builder expands the record, so a whole file costs one
-// copy. Files of 4 GiB or more count their low 32 bits. A name that does not exist is
-// FatalError 5 ("Could not open" the name "for Recall, FileRead$ etc."); a counted size
-// above 2^31 - 1 bytes, which no text can hold: FatalError 1.
+// copy. A name that does not exist is FatalError 5 ("Could not open" the name "for Recall,
+// FileRead$ etc."; a name pointer below 64 KiB is named by its number, never read); a file
+// of 2 GiB or more, which no text can hold: FatalError 1.
 RecordedTemp FileReadStr(const char* name);
 
 }  // namespace tarnfold

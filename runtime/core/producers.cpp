@@ -5,6 +5,7 @@
 
 #include "../errors_console/fatal_error.h"
 #include "deferred_record.h"
+#include "lifetime_check.h"
 
 namespace tarnfold {
 
@@ -43,11 +44,11 @@ RecordedTemp NewStr(std::int32_t n) {
 RecordedTemp RepeatText(const char* text, std::int32_t count) {
     if (count < 0 || count > kRepeatLimit) FatalError(kErrorInsufficientBuffer);
     TextRef source = ResolveTextArg(text);
-    // A record is no text: its slot length counts the bytes it expands to, not bytes at
-    // its address. What gets repeated is its expansion, made in the buffer first.
+    lifetime::RepetitionWriting(repetitionBuffer, sizeof repetitionBuffer);
+    // A record is no text: its slot length is no count of bytes at its address. What gets
+    // repeated is its expansion, made in the buffer first.
     if (const TempSlot* record = RecordNamedBy(text); record != nullptr && count > 0) {
-        std::int32_t size = record->length < 0 ? -record->length : record->length;
-        if (size > kRepeatLimit + 1) FatalError(kErrorInsufficientBuffer);
+        if (RecordTextLength(*record) > static_cast<std::uint32_t>(kRepeatLimit)) FatalError(kErrorInsufficientBuffer);
         char* end = ExpandRecord(*record, repetitionBuffer);
         source = {repetitionBuffer, static_cast<std::int32_t>(end - repetitionBuffer)};
     }
@@ -64,6 +65,7 @@ RecordedTemp RepeatText(const char* text, std::int32_t count) {
         }
     }
     repetitionBuffer[length] = '\0';
+    lifetime::RepetitionWritten(repetitionBuffer, length, sizeof repetitionBuffer);
     TempSlot* slot = SelectTempSlot(1);
     slot->text = repetitionBuffer;
     slot->length = static_cast<std::int32_t>(length);

@@ -23,7 +23,9 @@ std::size_t WordsLeft(const Word* at) {
 
 RecordedTemp Replace(const char* source, const char* found, const char* replacement, Word mode) {
     if (TempSlotTable.current == 0) RuntimeStart();
-    Word* record = reinterpret_cast<Word*>(RingPosition());
+    // The match list may run up to the ring's usable end.
+    const auto listRoom = static_cast<std::size_t>(ScratchRing + kRingUsableEnd - RingPosition());
+    Word* record = reinterpret_cast<Word*>(RingRoom(listRoom));
     constexpr std::size_t kHeaderWords = 5, kTrailerWords = 2;
     if (WordsLeft(record) < kHeaderWords + kTrailerWords) FatalError(kErrorInsufficientBuffer);
     const std::size_t foundLength = std::strlen(found);

@@ -6,6 +6,7 @@
 #include "../errors_console/fatal_error.h"
 #include "../platform/cpu.h"
 #include "../platform/win32.h"
+#include "lifetime_check.h"
 
 namespace tarnfold {
 
@@ -20,6 +21,8 @@ namespace {
 char* ringPosition = ScratchRing;
 // Registry positions of the two most recent registrations: hints for the release search.
 int recentEntries[2] = {0, 0};
+// Whether each registry entry was made by KeepTemp: only those may its turn release.
+bool keptEntry[TfHeapStrings];
 
 constexpr int kFolderLimit = 260;
 char exeFolder[288];
@@ -78,9 +81,26 @@ void FreeRegistryEntry(int index) {
 static_assert(TfHeapStrings + 4 >= (TfHeapStrings + 1 + 7) / 8 * 8,
               "the registry scan reads whole groups of eight entries");
 
-char* RingPosition() { return ringPosition; }
+char* RingPosition() {
+    lifetime::HandOut(ringPosition, 0);
+    return ringPosition;
+}
 
-void SetRingPosition(char* position) { ringPosition = position != nullptr ? position : ScratchRing; }
+char* RingRoom(std::size_t size) {
+    lifetime::HandOut(ringPosition, size);
+    return ringPosition;
+}
+
+void SetRingPosition(char* position) {
+    ringPosition = position != nullptr ? position : ScratchRing;
+    lifetime::HandOut(ringPosition, 0);
+}
+
+char* TakeWholeRing() {
+    ringPosition = ScratchRing;
+    lifetime::RingForfeited();
+    return ScratchRing;
+}
 
 TempSlot* SelectTempSlot(std::intptr_t mode) {
     EnsureStarted();
@@ -99,6 +119,7 @@ TempSlot* SelectTempSlot(std::intptr_t mode) {
             break;
     }
     TempSlotTable.current = NextSlot(current);
+    lifetime::SlotTaken(TempSlotTable.current);
     return &TempSlotTable.slot[TempSlotTable.current];
 }
 
@@ -115,7 +136,11 @@ RecordedTemp RecordTemp(const void* end) {
     slot->isRecord = 0;
     auto next = (reinterpret_cast<std::uintptr_t>(last) + 4) & ~std::uintptr_t{3};
     char* position = reinterpret_cast<char*>(next);
-    if (position >= ScratchRing + kRingWrapOffset) position = ScratchRing;
+    lifetime::Recorded(current, start, position);
+    if (position >= ScratchRing + kRingWrapOffset) {
+        lifetime::Wrapped(position);
+        position = ScratchRing;
+    }
     ringPosition = position;
     return {start, slot};
 }
@@ -164,10 +189,11 @@ void FreeBlock(void* block) {
         FatalError(kErrorHeapFree, static_cast<const char*>(block));
 }
 
-void RegisterHeapString(const void* block) {
+void RegisterHeapString(const void* block, bool kept) {
     int index = FirstFreeRegistryEntry();
     if (index >= TfHeapStrings) FatalError(kErrorTooManyStrings);
     HeapStringRegistry[index] = static_cast<Word>(reinterpret_cast<std::uintptr_t>(block));
+    keptEntry[index] = kept;
     recentEntries[1] = recentEntries[0];
     recentEntries[0] = index;
 }
@@ -187,6 +213,13 @@ void ReleaseHeapString(const void* block) {
         if (HeapStringRegistry[recent] == wanted) return FreeRegistryEntry(recent);
     int index = FindRegistryEntry(wanted);
     if (index >= 0) FreeRegistryEntry(index);
+}
+
+void ReleaseKeptCopy(const void* block) {
+    Word wanted = static_cast<Word>(reinterpret_cast<std::uintptr_t>(block));
+    if (wanted == 0) return;
+    int index = FindRegistryEntry(wanted);
+    if (index >= 0 && keptEntry[index]) FreeRegistryEntry(index);
 }
 
 void RefuseWithoutSse2() {

@@ -50,9 +50,11 @@ struct TempSlot {
     std::int32_t length;         // bytes; consumers take the absolute value
     ElementRecord* destination;  // the element AccessElement read, or null
     Word isRecord;               // set only by record producers: the builder expands these
-    // With a destination: where the access read it. The builder finds the element again by
-    // this position, since the array block may have moved or gone since the access.
-    ArrayPosition destinationPosition;
+    // With a destination: the identity of the array the access read (which moves with it
+    // through SwapArrays) and the element's index. The builder finds the element again by
+    // these, since the array block may have moved or gone since the access.
+    Word destinationArray;
+    std::int32_t destinationIndex;
 };
 
 struct TempSlots {
@@ -78,9 +80,15 @@ extern char EmptyString[4];
 
 // The ring's write position (its first byte on first use). Multiple of 4.
 char* RingPosition();
+// The write position, for a producer that may write `size` bytes there (more than a
+// small text: the checked build hands out only so much ring without asking).
+char* RingRoom(std::size_t size);
 // Sets the write position (null: the ring's first byte); for producers that built past
-// RingPosition(), for Store, which batches from the first byte, and for tests.
+// RingPosition(), and for tests.
 void SetRingPosition(char* position);
+// The ring from its first byte, all of it, for a user that overwrites every temporary
+// (Store's batch, the fatal reporter's scratch); the write position goes to the first byte.
+char* TakeWholeRing();
 
 // mode 0: the current slot; 1: the next (starting the runtime from index 0); -1: the
 // previous; any other value: the current slot when `mode` equals its text pointer, else
@@ -107,10 +115,14 @@ void* AllocBlock(std::size_t size, bool zero);
 void FreeBlock(void* block);
 
 // Enters the block in the first free registry entry; FatalError 8 when the registry is full.
-void RegisterHeapString(const void* block);
+// `kept` marks KeepTemp's own copies (see ReleaseKeptCopy).
+void RegisterHeapString(const void* block, bool kept = false);
 // Frees the block when it is registered and clears its entry; anything else is left alone.
 // kReleaseAll frees every registered block (used just before the process exits).
 void ReleaseHeapString(const void* block);
+// Frees the block only while the registry holds it as a KeepTemp copy: a copy released
+// early leaves its address free for the heap to hand to a variable, which this never frees.
+void ReleaseKeptCopy(const void* block);
 inline const void* const kReleaseAll = reinterpret_cast<const void*>(~std::uintptr_t{0});
 
 // Checks for SSE2 and fills the predefined texts. Runs implicitly on first use.

@@ -14,7 +14,8 @@ namespace {
 FatalObserver fatalObserver = nullptr;
 char composedMessage[kFatalMessageCapacity];
 
-char* NumberBuffer() { return ScratchRing; }
+// The ring's first bytes: nothing in the ring survives a fatal error.
+char* NumberBuffer() { return TakeWholeRing(); }
 
 char* CopyText(char* to, const char* from) {
     while (*from != '\0') *to++ = *from++;

@@ -17,6 +17,7 @@ Word FindHandle = 0;
 
 Word FindFile(const char* name, Word close) {
     FindDataBuffer.attributes = kAttributeNormal;
+    if (!IsAddress(name)) return FindHandle = 0;
     HANDLE search = FindFirstFileA(name, reinterpret_cast<WIN32_FIND_DATAA*>(&FindDataBuffer));
     Word result = search == INVALID_HANDLE_VALUE
                       ? 0
@@ -36,6 +37,7 @@ FileSizeResult FileSize(FileRef source) {
         if (!GetFileSizeEx(handle, &size)) return {kFileSizeFailed, 0};
         return {static_cast<std::uint32_t>(size.LowPart), static_cast<std::uint32_t>(size.HighPart)};
     }
+    if (!IsAddressRef(source)) return {kFileSizeFailed, 0};
     WIN32_FILE_ATTRIBUTE_DATA data;
     const char* name = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(source));
     if (!GetFileAttributesExA(name, GetFileExInfoStandard, &data)) return {kFileSizeFailed, 0};

@@ -35,7 +35,8 @@ inline constexpr Word kKeepSearch = 0;
 // Looks `name` up with FindFirstFileA ('*' and '?' allowed in its last element) and fills
 // FindDataBuffer. Returns the search handle (non-zero) when found, else 0. With `close`
 // non-zero the search is closed at once and the result is only a flag; with 0 it stays
-// open in FindHandle. One system lookup; never fails.
+// open in FindHandle. One system lookup; never fails. A name below 64 KiB is not read
+// and not found.
 Word FindFile(const char* name, Word close);
 
 struct FileSizeResult {
@@ -45,7 +46,8 @@ struct FileSizeResult {
 inline constexpr std::uint32_t kFileSizeFailed = 0xFFFFFFFFu;
 
 // The 64-bit size of the file open in a slot (0..9) or of a named file, without reading
-// it. A free or failed slot or a missing name gives low kFileSizeFailed.
+// it. A free or failed slot, a missing name or a FileRef from 10 to 0xFFFF gives low
+// kFileSizeFailed.
 FileSizeResult FileSize(FileRef source);
 
 }  // namespace tarnfold

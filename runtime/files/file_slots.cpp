@@ -18,6 +18,8 @@ bool ValidSlot(int slot) { return static_cast<unsigned>(slot) < kFileSlotCount; 
 
 // "prefix" and the name, cut to the buffer (a name can be far longer than a path).
 void SetFileErrorText(const char* prefix, const char* name) {
+    char number[12];
+    if (!IsAddress(name)) name = FileRefText(NameRef(name), number);
     lstrcpyA(FileErrorText, prefix);
     std::size_t used = 0;
     while (FileErrorText[used] != '\0') ++used;
@@ -35,9 +37,16 @@ void SetFileErrorText(const char* prefix, const char* name) {
 
 Word OpenInput(int slot, const char* name, std::uintptr_t search) {
     if (!ValidSlot(slot)) return kFailedSlot;
+    if (!IsAddress(name)) {
+        SetFileErrorText(kInputFailure, name);
+        return FileSlotTable[slot] = kFailedSlot;
+    }
     char found[MAX_PATH];
     const char* toOpen = name;
     if (search != kNoSearch) {
+        // A search value below 64 KiB other than 1 is no path list: nothing is found.
+        if (search != kStandardSearch && !IsAddress(reinterpret_cast<const void*>(search)))
+            return FileSlotTable[slot] = kFailedSlot;
         const char* path = search == kStandardSearch ? nullptr : reinterpret_cast<const char*>(search);
         DWORD length = SearchPathA(path, name, nullptr, MAX_PATH, found, nullptr);
         if (length == 0 || length >= MAX_PATH) return FileSlotTable[slot] = kFailedSlot;
@@ -51,6 +60,11 @@ Word OpenInput(int slot, const char* name, std::uintptr_t search) {
 
 Word OpenOutput(int slot, const char* name, Word mode) {
     if (!ValidSlot(slot)) return kFailedSlot;
+    if (!IsAddress(name)) {
+        FileSlotTable[slot] = kFailedSlot;
+        SetFileErrorText(kOutputFailure, name);
+        return kFailedSlot;
+    }
     Word folded = mode | kLowerCaseBit;
     bool keep = folded == (kModeAppend | kLowerCaseBit) || folded == (kModeUpdate | kLowerCaseBit);
     HANDLE handle = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr,

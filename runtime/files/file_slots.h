@@ -33,6 +33,17 @@ inline constexpr Word kModeCreate = 'O';
 // A 32-bit file argument: 0 to 9 name a slot, anything else points to a file name.
 using FileRef = Word;
 constexpr bool IsSlotRef(FileRef ref) { return ref < kFileSlotCount; }
+
+// No system gives a program memory below 64 KiB: a FileRef from 10 to 0xFFFF, or a name or
+// path pointer below it, is neither a slot nor an address. The file operations refuse it
+// as a file they cannot open (naming the number) and never read from it.
+inline constexpr Word kLowestAddress = 0x10000;
+constexpr bool IsAddressRef(FileRef ref) { return ref >= kLowestAddress; }
+inline bool IsAddress(const void* pointer) { return reinterpret_cast<std::uintptr_t>(pointer) >= kLowestAddress; }
+
+// The largest file that can be read whole: a text's length and a block's size are signed
+// 32-bit values. FileRead$ and Recall end larger files with FatalError 1.
+inline constexpr std::uint64_t kLargestReadableFile = 0x7FFFFFFF;
 inline FileRef NameRef(const char* name) {
     return static_cast<FileRef>(reinterpret_cast<std::uintptr_t>(name));
 }
@@ -46,14 +57,17 @@ extern char FileErrorText[kFileErrorTextSize];
 // Opens an existing file for reading into `slot` (after looking it up along the standard
 // path or the given path list when `search` asks for it) and returns its handle, also
 // stored in the slot. A failed open stores and returns -1 (and writes FileErrorText unless
-// the search found nothing). A slot outside 0..9 is refused with -1, touching no slot.
-// Costs one CreateFileA (and one SearchPathA when searching).
+// the search found nothing). A slot outside 0..9 is refused with -1, touching no slot. A
+// name below 64 KiB fails without being read (FileErrorText names its number); a search
+// value from 2 to 0xFFFF finds nothing. Costs one CreateFileA (and one SearchPathA when
+// searching).
 Word OpenInput(int slot, const char* name, std::uintptr_t search);
 
 // Opens `name` for writing into `slot`: mode 'A'/'a' appends (creating a missing file),
 // 'U'/'u' updates from the start keeping the rest, anything else creates the file empty.
 // Returns the handle, also stored in the slot, or -1 (FileErrorText "Could not open name").
-// A slot outside 0..9 is refused with -1, touching no slot.
+// A slot outside 0..9 is refused with -1, touching no slot; a name below 64 KiB fails
+// without being read (FileErrorText names its number).
 Word OpenOutput(int slot, const char* name, Word mode);
 
 // Reads up to n bytes into `buffer` (which has room for n + 1) and puts a zero byte after

@@ -22,8 +22,15 @@ void WriteResultToSlot(Word request, const char* result, std::size_t length) {
         while (*unit != 0) ++unit;
         count = static_cast<std::size_t>(reinterpret_cast<const char*>(unit) - result);
     }
+    // A write that delivers less than the result (a full disk) fails like any other: the
+    // file would silently lack the rest.
     DWORD written = 0;
-    if (!WriteFile(SlotHandle(static_cast<int>(slot)), result, static_cast<DWORD>(count), &written, nullptr)) FatalSystemError();
+    if (!WriteFile(SlotHandle(static_cast<int>(slot)), result, static_cast<DWORD>(count), &written, nullptr))
+        FatalSystemError();
+    if (written != count) {
+        SetLastError(ERROR_DISK_FULL);  // the error left from before would name another cause
+        FatalSystemError();
+    }
 }
 
 }  // namespace tarnfold

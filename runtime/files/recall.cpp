@@ -13,16 +13,13 @@ namespace {
 
 // The handle of `source`, taken out of its slot (Recall closes it itself).
 HANDLE TakeInputHandle(FileRef source) {
+    char number[12];
     if (IsSlotRef(source)) {
-        auto slot = static_cast<std::int32_t>(source);
-        HANDLE handle = TakeSlot(slot);
-        if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
-            char number[12];
-            Int32ToDecimal(slot, number);
-            FatalError(kErrorOpenForRecall, number);
-        }
+        HANDLE handle = TakeSlot(static_cast<int>(source));
+        if (handle == nullptr || handle == INVALID_HANDLE_VALUE) FatalError(kErrorOpenForRecall, FileRefText(source, number));
         return handle;
     }
+    if (!IsAddressRef(source)) FatalError(kErrorOpenForRecall, FileRefText(source, number));
     const char* name = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(source));
     if (OpenInput(kScratchFileSlot, name, kNoSearch) == kFailedSlot) FatalError(kErrorOpenForRecall, name);
     HANDLE handle = TakeSlot(kScratchFileSlot);
@@ -74,13 +71,16 @@ std::int32_t SplitRecords(char* block, std::size_t used, Word marker, ElementRec
     return count;
 }
 
-}  // namespace
-
-RecallResult Recall(FileRef source, std::int32_t array, const char* arrayName, Word countOrMarker) {
+// Line mode when `mark` is null, else record mode; `count`, when not null, receives N.
+RecallResult RecallLines(FileRef source, std::int32_t array, const char* arrayName, std::int32_t* count,
+                         const RecordMark* mark) {
     // Array 0 is the work array: recalling into it would destroy the result being built.
     if (array < 1 || array >= kArrayCount) FatalLineError(kErrorCountTooHigh);
     HANDLE handle = TakeInputHandle(source);
-    const std::uint32_t size = GetFileSize(handle, nullptr);
+    DWORD high = 0;
+    const std::uint32_t size = GetFileSize(handle, &high);
+    // The high part counts: a file of 4 GiB + 10 bytes is no 10-byte file.
+    if ((static_cast<std::uint64_t>(high) << 32 | size) > kLargestReadableFile) FatalError(kErrorHeapAlloc);
     const std::int32_t bound = WorkArrayBound(size);
     auto* block = static_cast<char*>(AllocBlock(static_cast<std::size_t>(size) + 1, false));
     DWORD delivered = 0;
@@ -94,10 +94,9 @@ RecallResult Recall(FileRef source, std::int32_t array, const char* arrayName, W
     work->sharedText = block;
     ElementRecord* elements = work->Element(0);
     elements->text = block;
-    work->count = IsRecordMarker(countOrMarker) ? SplitRecords(block, delivered, countOrMarker, elements)
-                                                : SplitLines(block, delivered, elements);
-    if (countOrMarker != 0 && !IsRecordMarker(countOrMarker))
-        *reinterpret_cast<std::int32_t*>(static_cast<std::uintptr_t>(countOrMarker)) = work->count;
+    work->count = mark != nullptr ? SplitRecords(block, delivered, mark->word, elements)
+                                  : SplitLines(block, delivered, elements);
+    if (count != nullptr) *count = work->count;
 
     // The target's old array is erased with its blocks and the work array takes its
     // number; array 0 is left erased, as if an empty array had been swapped in and erased.
@@ -105,6 +104,16 @@ RecallResult Recall(FileRef source, std::int32_t array, const char* arrayName, W
     SwapArrays(0, array);
     ArrayTable[0] = kErasedArray;
     return {ArrayTable[array]->count, size};
+}
+
+}  // namespace
+
+RecallResult Recall(FileRef source, std::int32_t array, const char* arrayName, std::int32_t* count) {
+    return RecallLines(source, array, arrayName, count, nullptr);
+}
+
+RecallResult Recall(FileRef source, std::int32_t array, const char* arrayName, RecordMark mark) {
+    return RecallLines(source, array, arrayName, nullptr, &mark);
 }
 
 }  // namespace tarnfold

@@ -13,37 +13,46 @@
 
 namespace tarnfold {
 
-// The fourth argument of Recall selects record mode when its upper half is this tag; its
-// lower half is the two-byte mark that begins every record after the first.
+// Recall's record mode: a CR LF splits only where the mark's two bytes follow it. The word
+// keeps the marker layout (upper half kRecordMarkerTag, the first byte in bits 0-7, the
+// second in bits 8-15). A mark is a type of its own, not a 32-bit word that a count
+// variable's address could equal (32-bit stacks on Linux lie at 0xFF8xxxxx-0xFFFxxxxx).
 inline constexpr Word kRecordMarkerTag = 0xFF910000u;
-constexpr Word RecordMarker(char first, char second) {
-    return kRecordMarkerTag | static_cast<unsigned char>(first) |
-           static_cast<Word>(static_cast<unsigned char>(second)) << 8;
+struct RecordMark {
+    Word word;
+};
+constexpr RecordMark RecordMarker(char first, char second) {
+    return {kRecordMarkerTag | static_cast<unsigned char>(first) |
+            static_cast<Word>(static_cast<unsigned char>(second)) << 8};
 }
-constexpr bool IsRecordMarker(Word value) { return (value & 0xFFFF0000u) == kRecordMarkerTag; }
 
 struct RecallResult {
     std::int32_t count;  // elements made
-    std::uint32_t size;  // the file's size in bytes (its low 32 bits)
+    std::uint32_t size;  // the file's size in bytes
 };
 
 // Reads the file `source` (a slot 0-9 open for input, whose handle Recall takes over and
 // closes, or a pointer to a name, opened in slot 9) into array `array` (1-19), one element
 // per line, the CR LF left out. The elements borrow their texts from one block that holds
 // the file and belongs to the array; every text is zero-terminated in place. A last line
-// without CR LF is one more element. `countOrMarker`: 0, the address of an int32 that
-// receives the count, or RecordMarker(a, b) to split only where a CR LF is followed by
-// "ab" (records keep their inner CR LFs). Array 0 is the work array and is left erased.
+// without CR LF is one more element. `count`, when not null, receives the element count.
+// Array 0 is the work array and is left erased.
 // Costs one read, one block of S + 1 bytes and one zero-filled table of 2 x S + 4097
-// records, no allocation per line. A name that cannot be opened, or a slot holding no open
-// file: FatalError 5; `array` outside 1-19: FatalError 6; a table that cannot exist:
-// FatalError 1.
+// records, no allocation per line. A name that cannot be opened, a slot holding no open
+// file, or a FileRef of 10 to 0xFFFF (neither a slot nor an address): FatalError 5;
+// `array` outside 1-19: FatalError 6; a file of 2 GiB or more, or a table that cannot
+// exist: FatalError 1.
 RecallResult Recall(FileRef source, std::int32_t array, const char* arrayName = nullptr,
-                    Word countOrMarker = 0);
+                    std::int32_t* count = nullptr);
+// The same in record mode: a CR LF splits only where `mark` follows it (records keep their
+// inner CR LFs; the last one leaves out a final CR LF). Nothing is stored as a count.
+RecallResult Recall(FileRef source, std::int32_t array, const char* arrayName, RecordMark mark);
 inline RecallResult Recall(const char* name, std::int32_t array, const char* arrayName = nullptr,
-                           Word countOrMarker = 0) {
-    return Recall(NameRef(name), array, arrayName,
-                  countOrMarker);
+                           std::int32_t* count = nullptr) {
+    return Recall(NameRef(name), array, arrayName, count);
+}
+inline RecallResult Recall(const char* name, std::int32_t array, const char* arrayName, RecordMark mark) {
+    return Recall(NameRef(name), array, arrayName, mark);
 }
 
 // Writes elements 0 .. count - 1 of `array` (count < 0: all of them) to `destination` (a
@@ -51,9 +60,11 @@ inline RecallResult Recall(const char* name, std::int32_t array, const char* arr
 // emptied through slot 9), each followed by CR LF. Collects the lines in the scratch ring
 // from its first byte and writes a batch whenever the next line would reach 640,000 bytes;
 // a longer element is written on its own. Allocates nothing; leaves no temporary usable.
-// A name that cannot be opened: FatalError 4; a failed write: FatalError 0 with the
-// system's text, the batches before it on disk; an element beyond the array: FatalError 6
-// with its index; an erased array: FatalError 7. A never-created array stores as nothing.
+// An element beyond the array (FatalError 6 with its index), an erased array (FatalError
+// 7) or an array number outside 0-19 (FatalError 6) is found before the file is opened,
+// which keeps its bytes. A name that cannot be opened, or a FileRef of 10 to 0xFFFF:
+// FatalError 4; a failed write: FatalError 0 with the system's text, the batches before it
+// on disk. A never-created array stores as nothing (count < 0) or as empty lines.
 void Store(FileRef destination, std::int32_t array, std::int32_t count = -1);
 inline void Store(const char* name, std::int32_t array, std::int32_t count = -1) {
     Store(NameRef(name), array, count);

@@ -2,6 +2,7 @@
 // system types out, so slots hold 32-bit words).
 #pragma once
 
+#include "../errors_console/fatal_error.h"
 #include "../platform/win32.h"
 #include "file_slots.h"
 
@@ -19,6 +20,14 @@ inline HANDLE TakeSlot(int slot) {
     HANDLE handle = SlotHandle(slot);
     FileSlotTable[slot] = kFreeSlot;
     return handle;
+}
+
+// What a message names for `ref`: the name it points to, or, for a slot or a value below
+// 64 KiB that is no address, its number in decimal, written to `number`.
+inline const char* FileRefText(FileRef ref, char (&number)[12]) {
+    if (IsAddressRef(ref)) return reinterpret_cast<const char*>(static_cast<std::uintptr_t>(ref));
+    Int32ToDecimal(static_cast<std::int32_t>(ref), number);
+    return number;
 }
 
 }  // namespace tarnfold

@@ -19,6 +19,10 @@ HANDLE TakeOutputHandle(FileRef destination) {
         HANDLE handle = TakeSlot(slot);
         return handle;  // a free or failed slot fails at the first write
     }
+    if (!IsAddressRef(destination)) {
+        char number[12];
+        FatalError(kErrorOpenForStore, FileRefText(destination, number));
+    }
     const char* name = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(destination));
     if (OpenOutput(kScratchFileSlot, name, kModeCreate) == kFailedSlot) FatalError(kErrorOpenForStore, name);
     HANDLE handle = TakeSlot(kScratchFileSlot);
@@ -30,8 +34,9 @@ HANDLE TakeOutputHandle(FileRef destination) {
 void WriteOrFail(HANDLE handle, const char* bytes, std::size_t size) {
     if (size == 0) return;
     DWORD written = 0;
-    if (WriteFile(handle, bytes, static_cast<DWORD>(size), &written, nullptr) == FALSE || written != size) {
-        if (GetLastError() == 0) SetLastError(ERROR_DISK_FULL);
+    if (WriteFile(handle, bytes, static_cast<DWORD>(size), &written, nullptr) == FALSE) FatalSystemError();
+    if (written != size) {
+        SetLastError(ERROR_DISK_FULL);  // the error left from before would name another cause
         FatalSystemError();
     }
 }
@@ -47,13 +52,26 @@ std::int32_t ElementCount(std::int32_t array) {
     return table == nullptr ? 0 : table->count;
 }
 
+// Makes the one element access of elements 0 .. count - 1 that would fail (an array number
+// outside the table, an erased array, the first index beyond the last element), so that
+// its fatal error, with the same line number, comes before the file is opened or emptied.
+void RequireElements(std::int32_t array, std::int32_t count) {
+    if (count <= 0) return;
+    if (array < 0 || array >= kArrayCount || ArrayTable[array] == kErasedArray) {
+        AccessElement(array, 0, 0);
+        return;
+    }
+    const StringArray* table = ArrayTable[array];
+    if (table != nullptr && count > table->count) AccessElement(array, table->count, table->count);
+}
+
 }  // namespace
 
 void Store(FileRef destination, std::int32_t array, std::int32_t count) {
     if (count < 0) count = ElementCount(array);
+    RequireElements(array, count);
     HANDLE handle = TakeOutputHandle(destination);
-    SetRingPosition(ScratchRing);  // the next temporary starts at the ring's first byte
-    char* const batch = ScratchRing;
+    char* const batch = TakeWholeRing();  // the next temporary starts at the ring's first byte
     std::size_t used = 0;
     for (std::int32_t i = 0; i < count; ++i) {
         AccessedElement element = AccessElement(array, i, i);

@@ -123,8 +123,9 @@ TEST(TrimTextDeathTest, TrimTextRejectsResultsPastTheRingsUsableEnd) {
     }, -9, "Insufficient buffer or New$(<=0)");
     EXPECT_FATAL({  // in place, with no terminator before the usable end
         char* at = ScratchRing + kRingWrapOffset - 4;
-        std::memset(at, 'a', static_cast<std::size_t>(ScratchRing + kScratchRingSize - at));
         SetRingPosition(at);
+        const auto size = static_cast<std::size_t>(ScratchRing + kScratchRingSize - at);
+        std::memset(RingRoom(size), 'a', size);
         TrimText(nullptr, kTrimNone);
     }, -9, "Insufficient buffer or New$(<=0)");
 }
@@ -182,6 +183,20 @@ TEST(KeepTemp, KeptCopyReleasedEarlyNeverCostsALaterCopy) {
         EXPECT_TRUE(testing_support::IsRegistered(copy));
         EXPECT_STREQ(copy, "early");
     }
+}
+
+// Regression: a kept copy released early handed its address to another string, which
+// the copy's turn seven calls later freed. Only a copy KeepTemp still owns is freed.
+TEST(KeepTemp, KeptCopyReleasedEarlyNeverFreesTheStringAtItsAddress) {
+    RecordText("early");
+    char* early = KeepTemp();
+    ReleaseHeapString(early);
+    RecordedTemp upper = ChangeCase("other", kToUpper);  // a block of the same size
+    if (upper.start != early) GTEST_SKIP() << "the heap did not hand the address on";
+    for (int i = 0; i < 7; ++i) KeepTemp();
+    EXPECT_TRUE(testing_support::IsRegistered(upper.start));
+    EXPECT_STREQ(upper.start, "OTHER");
+    ReleaseHeapString(upper.start);
 }
 
 // The eighth call frees the first copy; a temporary that views that copy (a part of it

@@ -82,7 +82,7 @@ TEST_F(StringBuilderTest, ZeroFillRecordWritesItsZerosIntoTheVariable) {
     EXPECT_EQ(buffer.slot->length, 6);
     char* text = StringBuilder(ToVariable(3), "[", kLastTemp, "]", nullptr);
     EXPECT_EQ(std::string(text, 8), std::string("[\0\0\0\0\0]\0", 8));
-    EXPECT_EQ(BlockSize(text), 2u + 6u + 24u);
+    EXPECT_EQ(BlockSize(text), 2u + 5u + 24u);  // the text the record expands to, plus 24
 }
 
 TEST_F(StringBuilderTest, SpliceRecordReplacesEveryMatch) {
@@ -251,6 +251,18 @@ TEST_F(ConsoleBuild, CheckedFormsBuildTheRequestTheirArgumentsName) {
     ::testing::internal::CaptureStdout();
     tarnfold::Print("a", kTokenTab, "b");  // not the fixture's helper
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "a\tb");
+}
+
+// Regression: the run-time request form read past its arguments when the request named
+// more parts than it was given (the sanitizer build saw a stack-buffer-overflow).
+TEST(StringBuilderDeathTest, RunTimeRequestFormReadsPastItsArguments) {
+    volatile Word parts = 3;  // a request the compiler cannot see
+    EXPECT_FATAL(StringBuilder(ToConsole(static_cast<int>(parts)), "a", "b"), -9,
+                 "Insufficient buffer or New$(<=0)");
+    EXPECT_FATAL(StringBuilder(ToVariable(static_cast<int>(parts) - 1), "a", "b"), -9,
+                 "Insufficient buffer or New$(<=0)");
+    EXPECT_FATAL(StringBuilder(ToElement(static_cast<int>(parts) - 2), "a", "b"), -9,
+                 "Insufficient buffer or New$(<=0)");
 }
 
 TEST(StringBuilderDeathTest, AssigningWithAFullRegistryIsFatal) {

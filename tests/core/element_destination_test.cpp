@@ -4,12 +4,15 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "arrays_text/array_fixture.h"
 #include "platform/win32.h"
 #include "support/fatal_echo.h"
 #include "support/storage_probe.h"
+#include "support/test_files.h"
 
 namespace tarnfold {
 namespace {
@@ -157,6 +160,70 @@ TEST_F(ElementDestinationTest, AnElementDestinationGoesStale) {
     EXPECT_EQ(TextsOf(4)[201], "b");
 }
 
+// Regression for "a record part makes an element one byte too long": the slot length of a
+// zero-fill or splice record is its text plus one, and the element took it as its length,
+// so Store wrote a zero byte into the file. Each record kind, into a fresh element and a
+// borrowed line; the element's length and the stored bytes are the expansion exactly.
+TEST_F(ElementDestinationTest, ARecordPartMakesAnElementOneByteTooLong) {
+    const std::string file = "tf_record_part.tmp", stored = "tf_record_part_stored.tmp";
+    testing_support::WriteWholeFile(file, "xyz");
+    struct Case {
+        std::function<void()> produce;
+        std::string text;
+    };
+    const Case cases[] = {
+        {[] { Replace("a-b-c", "-", "+", 0); }, "a+b+c"},
+        {[] { Replace("p-q", "-", "", 0); }, "pq"},
+        {[] { NewStr(3); }, std::string(3, '\0')},
+        {[&] { FileReadStr(file.c_str()); }, "xyz"},
+    };
+    for (const Case& c : cases) {
+        for (bool borrowed : {false, true}) {
+            SCOPED_TRACE(testing::Message() << '"' << c.text << '"' << (borrowed ? " borrowed" : " fresh"));
+            if (borrowed) RecalledLines();
+            else CreateArray(1, 1);
+            AccessElement(1, 0, __LINE__);
+            c.produce();
+            AssignElement(kLastTemp);
+            const auto size = static_cast<std::int32_t>(c.text.size());
+            EXPECT_EQ(ArrayTable[1]->Element(0)->length, borrowed ? -size : size);
+            Store(stored.c_str(), 1, 1);
+            EXPECT_EQ(testing_support::ReadWholeFile(stored), c.text + "\r\n");
+        }
+    }
+    std::remove(file.c_str());
+    std::remove(stored.c_str());
+}
+
+// Regression for "after SwapArrays a pending element assignment writes into the other
+// array": the assignment follows the array the access read to its new number, also when
+// the partner number was never created.
+TEST_F(ElementDestinationTest, AfterSwapArraysAPendingAssignmentWritesIntoTheOtherArray) {
+    testing_support::ArrayOf(1, {"one-0", "one-1"});
+    testing_support::ArrayOf(2, {"two-0", "two-1"});
+    AccessElement(1, 0, __LINE__);
+    SwapArrays(1, 2);
+    AssignElement("NEW");
+    EXPECT_EQ(TextsOf(2), (std::vector<std::string>{"NEW", "one-1"}));
+    EXPECT_EQ(TextsOf(1), (std::vector<std::string>{"two-0", "two-1"}));
+    AccessElement(2, 1, __LINE__);
+    SwapArrays(2, 9);  // 9 was never created
+    AssignElement("moved");
+    EXPECT_EQ(TextsOf(9), (std::vector<std::string>{"NEW", "moved"}));
+}
+
+// Regression: an empty part pointing into a borrowed element's own text made the empty
+// result take a new 0-byte block, which length 0 left without an owner.
+TEST_F(ElementDestinationTest, EmptyResultFromAPartInsideABorrowedTextTakesNoBlock) {
+    StringArray* array = RecalledLines();
+    char* shared = array->sharedText;
+    AccessElement(1, 0, __LINE__);
+    EXPECT_STREQ(AssignElement(shared + 10), "");  // the line's own terminator
+    EXPECT_EQ(array->Element(0)->text, shared);
+    EXPECT_EQ(array->Element(0)->length, 0);
+    EXPECT_EQ(TextsOf(1)[1], "NEXT");
+}
+
 using ElementDestinationDeathTest = ElementDestinationTest;
 
 TEST_F(ElementDestinationDeathTest, AnElementDestinationGoesStaleAfterItsArrayIsErased) {
@@ -176,6 +243,14 @@ TEST_F(ElementDestinationDeathTest, AnElementDestinationGoesStaleAfterItsArrayIs
             AssignElement("x");
         },
         -6, "Line 42: Count too high");
+    EXPECT_FATAL(
+        {
+            CreateArray(4, 2);
+            AccessElement(4, 1, 43);
+            CreateArray(4, 2);  // erases the array the access read
+            AssignElement("x");
+        },
+        -7, "Line 43: Array was erased");
 }
 
 TEST_F(ElementDestinationDeathTest, AnElementAssignmentAfterAnAccessToAnArrayThatWasNeverCreated) {

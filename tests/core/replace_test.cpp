@@ -19,9 +19,9 @@ std::string Replaced(const char* source, const char* found, const char* replacem
     char* text = StringBuilder(ToVariable(1), kLastTemp, nullptr);
     std::string result(text);
     // The slot announces the result's length (plus one for a record), and the builder
-    // takes exactly that much room.
+    // takes room for exactly the result.
     EXPECT_EQ(slotLength, result.empty() ? 0 : static_cast<std::int32_t>(result.size()) + 1);
-    EXPECT_EQ(HeapSize(GetProcessHeap(), 0, text), static_cast<std::size_t>(slotLength) + 24);
+    EXPECT_EQ(HeapSize(GetProcessHeap(), 0, text), result.size() + 24);
     ReleaseHeapString(text);
     return result;
 }

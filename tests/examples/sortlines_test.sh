@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# sortlines end to end: sorts a CR LF file case-insensitively into <name>.sorted, reverses
-# with --descending, and ends with the runtime's fatal exit code for a missing file.
+# sortlines end to end: sorts a CR LF or LF file case-insensitively into <name>.sorted with
+# the file's line ends, reverses with --descending, refuses mixed line ends, answers --help
+# and -h, and ends with the runtime's fatal exit code for a missing file.
 #   sortlines_test.sh linux|windows <program> <work dir>
 set -euo pipefail
 mode=$1 program=$2 work=$3
@@ -20,6 +21,43 @@ run plain.txt
 run "fruit list.txt" --descending
 expected=$(printf 'pear\r\nCherry\r\nbanana\r\napple pie\r\nApple\r\n')
 [ "$(cat "fruit list.txt.sorted")" = "$expected" ] || fail "descending: $(od -c "fruit list.txt.sorted")"
+
+# Files with LF line ends are sorted too and keep LF ends; an unterminated last line gets
+# one; a zero byte is kept. A file that mixes CR LF and bare LF line ends is refused,
+# nothing written.
+same() { cmp -s "$1" "$2" || fail "$3: $(od -c "$1" | head -5)"; }
+printf 'pear\nApple\nbanana\n' > lf.txt
+printf 'Apple\nbanana\npear\n' > lf.expected
+run lf.txt
+same lf.txt.sorted lf.expected "LF file"
+printf 'pear\n\nApple\nbanana' > lf-open.txt
+printf '\nApple\nbanana\npear\n' > lf-open.expected
+run lf-open.txt
+same lf-open.txt.sorted lf-open.expected "LF file without a last LF"
+printf 'b\n\000a\n' > zero.txt
+printf '\000a\nb\n' > zero.expected
+run zero.txt
+same zero.txt.sorted zero.expected "LF file with a zero byte"
+run lf.txt --descending
+printf 'pear\nbanana\nApple\n' > lf-descending.expected
+same lf.txt.sorted lf-descending.expected "LF file, descending"
+printf 'b\r\na\nc\r\n' > mixed.txt
+code=0
+run mixed.txt >out.txt 2>err.txt || code=$?
+[ "$code" -eq 1 ] || fail "mixed line ends ended with $code, not 1"
+[ ! -e mixed.txt.sorted ] || fail "mixed line ends: mixed.txt.sorted was written"
+grep -q 'line ends' err.txt || fail "mixed line ends: no message: $(cat out.txt err.txt)"
+
+# --help and -h answer with the usage; a file named help is still a file.
+for option in --help -h; do
+  code=0
+  run "$option" >out.txt 2>err.txt || code=$?
+  [ "$code" -eq 0 ] || fail "$option ended with $code: $(cat out.txt err.txt)"
+  grep -q 'usage: sortlines' out.txt || fail "$option printed no usage: $(cat out.txt err.txt)"
+done
+printf 'b\r\na\r\n' > help
+run help
+[ "$(cat help.sorted)" = "$(printf 'a\r\nb\r\n')" ] || fail "a file named help: $(od -c help.sorted)"
 
 code=0
 run missing.txt 2>err.txt || code=$?

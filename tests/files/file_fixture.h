@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -28,5 +29,17 @@ protected:
 private:
     std::vector<std::string> names_;
 };
+
+// A file of `size` bytes that takes almost no disk space: one byte written at its end.
+inline void WriteSparseFile(const std::string& name, std::uint64_t size) {
+    HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << name;
+    LONG high = static_cast<LONG>((size - 1) >> 32);
+    SetFilePointer(h, static_cast<LONG>(static_cast<DWORD>(size - 1)), &high, FILE_BEGIN);
+    DWORD written = 0;
+    EXPECT_TRUE(WriteFile(h, "z", 1, &written, nullptr));
+    CloseHandle(h);
+}
 
 }  // namespace tarnfold::testing_support

@@ -1,4 +1,5 @@
 // FileRead$: the file-contents record, expanded through slot 9 into any destination.
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -49,24 +50,76 @@ TEST_F(FileReadTest, FileOfTwoToFourGiBIsReadTruncated) {
     EXPECT_FATAL(FileReadStr(name.c_str()), -1, "HeapAlloc");
 }
 
+// Regression: the size's high part was not looked at, so a file of 4 GiB + 10 bytes read as
+// 10 bytes (FileRead$) or as a 10-byte file (Recall) and 4 GiB as an empty one. No text or
+// file block that large can be made: every file of 2 GiB or more is FatalError 1, whichever
+// way it is read.
+TEST_F(FileReadTest, FilesOfFourGiBAndMoreAreCutToTheirLow32Bits) {
+    const std::uint64_t sizes[] = {0x80000000ull, 0x100000000ull, 0x10000000Aull, 5000000000ull};
+    const struct {
+        const char* way;
+        void (*read)(const char* name);
+    } ways[] = {
+        {"FileRead$", [](const char* name) { FileReadStr(name); }},
+        {"Recall by name", [](const char* name) { Recall(name, 3); }},
+        {"Recall from a slot",
+         [](const char* name) {
+             OpenInput(4, name, kNoSearch);
+             Recall(FileRef{4}, 3);
+         }},
+    };
+    std::string name = Name("four_gib");
+    for (std::uint64_t size : sizes) {
+        testing_support::WriteSparseFile(name, size);
+        for (const auto& way : ways) {
+            SCOPED_TRACE(std::string(way.way) + ", " + std::to_string(size) + " bytes");
+            EXPECT_FATAL(way.read(name.c_str()), -1, "HeapAlloc");
+        }
+    }
+}
+
 // The record is measured when it is made and read when it is used: whatever the read no
 // longer delivers reads as zeros, never as the bytes that lay in the room before.
-TEST_F(FileReadTest, VanishedOrShrunkFileLeavesZerosNotOldMemory) {
+TEST_F(FileReadTest, ShrunkFileLeavesZerosNotOldMemory) {
     std::string name = Name("shrinks"), out = Name("shrinks_out");
     ASSERT_NE(OpenOutput(4, out.c_str(), 'O'), kFailedSlot);
     WriteWholeFile(name, "0123456789");
     FileReadStr(name.c_str());
     WriteWholeFile(name, "abcd");
     std::memset(RingPosition(), 'Z', 64);
-    StringBuilder(ToFileSlot(4, 1), kLastTemp);
-
-    WriteWholeFile(name, "0123456789");
-    FileReadStr(name.c_str());
-    std::remove(name.c_str());
-    std::memset(RingPosition(), 'Z', 64);
     StringBuilder(ToFileSlot(4, 2), kLastTemp, "|");
     CloseFile(4);
-    EXPECT_EQ(ReadWholeFile(out), std::string("abcd\0\0\0\0\0\0", 10) + std::string(10, '\0') + "|");
+    EXPECT_EQ(ReadWholeFile(out), std::string("abcd\0\0\0\0\0\0|", 11));
+}
+
+// Regression: a file that cannot be opened when the record is expanded (open for writing
+// in another slot, a wildcard that only the lookup matches, or gone since) gave zeros as
+// its contents, reported as success. It ends the program as a missing file does.
+TEST_F(FileReadTest, FileThatCannotBeOpenedAtExpansionGaveZeros) {
+    std::string name = Name("held"), wild = Name("wild1");
+    WriteWholeFile(name, "0123456789");
+    WriteWholeFile(wild, "abc");
+    EXPECT_FATAL(
+        {
+            OpenOutput(2, name.c_str(), kModeAppend);
+            FileReadStr(name.c_str());
+            StringBuilder(ToVariable(1), kLastTemp, nullptr);
+        },
+        -5, "Could not open\n" + name + "\nfor Recall, FileRead$ etc.");
+    EXPECT_FATAL(
+        {
+            FileReadStr("tf_wild?.tmp");
+            StringBuilder(ToVariable(1), kLastTemp, nullptr);
+        },
+        -5, "Could not open\ntf_wild?.tmp\nfor Recall, FileRead$ etc.");
+    EXPECT_FATAL(
+        {
+            FileReadStr(wild.c_str());
+            std::remove(wild.c_str());
+            StringBuilder(ToVariable(1), kLastTemp, nullptr);
+        },
+        -5, "Could not open\n" + wild + "\nfor Recall, FileRead$ etc.");
+    EXPECT_EQ(ReadWholeFile(name), "0123456789");
 }
 
 TEST_F(FileReadTest, MissingFileEndsTheProgramWithTheNameOnThreeLines) {

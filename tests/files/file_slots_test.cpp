@@ -1,9 +1,12 @@
 // File slots: opening modes, reading, closing, path search and the refused slot numbers.
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "file_fixture.h"
+#include "files/slot_handles.h"
 
 namespace tarnfold {
 namespace {
@@ -143,6 +146,27 @@ TEST_F(SlotTest, CloseAllClosesEverySlotAndFreesIt) {
         EXPECT_NE(h, INVALID_HANDLE_VALUE) << name;
         CloseHandle(h);
     }
+}
+
+// Regression: an open may overwrite its slot without closing the handle there; on Linux the
+// emulation's table of 256 handles then filled after 253 such opens, and every later open
+// of an existing file failed, Recall ending with "Could not open". Windows sets no such limit.
+TEST_F(SlotTest, OpensFailAfter253HandlesNeverClosed) {
+    std::string name = Name("never_closed");
+    WriteWholeFile(name, "one\r\ntwo\r\n");
+    std::vector<Word> left;
+    for (int i = 0; i < 1000; ++i) {
+        Word handle = OpenInput(1, name.c_str(), kNoSearch);
+        ASSERT_NE(handle, kFailedSlot) << "open " << i << ", system error " << GetLastError();
+        left.push_back(handle);
+    }
+    std::vector<Word> sorted = left;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end()) << "a handle value given twice";
+    EXPECT_EQ(Recall(name.c_str(), 3).count, 2);
+    EraseArray(3);
+    for (Word handle : left) EXPECT_TRUE(CloseHandle(HandleOf(handle)));
+    FileSlotTable[1] = kFreeSlot;
 }
 
 TEST_F(SlotTest, InputSearchesAGivenPathList) {

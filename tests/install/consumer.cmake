@@ -11,3 +11,8 @@ if(WIN32)
 endif()
 add_executable(hello main.cpp)
 target_link_libraries(hello PRIVATE Tarnfold::tarnfold)
+# The checked runtime (Linux): the same program against it, for a program's own tests.
+if(TARGET Tarnfold::tarnfold_checked)
+  add_executable(hello_checked main.cpp)
+  target_link_libraries(hello_checked PRIVATE Tarnfold::tarnfold_checked)
+endif()

@@ -25,4 +25,10 @@ program="$work/build/hello"
 [ -f "$program.exe" ] && program="$program.exe"
 output=$("${runner[@]}" "$program")
 [ "$output" = $'Hello, world\r' ] || { echo "unexpected output: $output" >&2; exit 1; }
+if [ -f "$work/build/hello_checked" ]; then
+  # No leak scan: under qemu it cannot stop threads and would hang at exit.
+  output=$(ASAN_OPTIONS=detect_leaks=0 "$work/build/hello_checked")
+  [ "$output" = $'Hello, world\r' ] || { echo "unexpected checked output: $output" >&2; exit 1; }
+  echo "checked runtime linked and ran"
+fi
 echo "installed package found, linked and ran"

@@ -11,6 +11,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "fault_injection.h"
+
 namespace {
 
 using tarnfold::posix::SetLastErrorFromErrno;
@@ -138,12 +140,18 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, SECURITY_ATTRIBUTES*,
         SetLastError(name == nullptr ? ERROR_INVALID_PARAMETER : ERROR_PATH_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
+    if (tarnfold::posix::FaultDue(tarnfold::posix::FaultPoint::Open)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
     int flags = O_CLOEXEC;
     bool reads = (access & GENERIC_READ) != 0, writes = (access & GENERIC_WRITE) != 0;
     flags |= reads && writes ? O_RDWR : writes ? O_WRONLY : O_RDONLY;
+    // A file is emptied only once it has its handle: an open that fails leaves it whole.
+    bool empties = false;
     switch (disposition) {
         case CREATE_NEW: flags |= O_CREAT | O_EXCL; break;
-        case CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; break;
+        case CREATE_ALWAYS: flags |= O_CREAT; empties = true; break;
         case OPEN_EXISTING: break;
         case OPEN_ALWAYS: flags |= O_CREAT; break;
         case TRUNCATE_EXISTING:
@@ -151,7 +159,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, SECURITY_ATTRIBUTES*,
                 SetLastError(ERROR_INVALID_PARAMETER);
                 return INVALID_HANDLE_VALUE;
             }
-            flags |= O_TRUNC;
+            empties = true;
             break;
         default:
             SetLastError(ERROR_INVALID_PARAMETER);
@@ -169,6 +177,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, SECURITY_ATTRIBUTES*,
         return INVALID_HANDLE_VALUE;
     }
     int descriptor = open(name, flags, 0666);
+    if (descriptor < 0 && tarnfold::posix::RaiseDescriptorLimit(errno)) descriptor = open(name, flags, 0666);
     if (descriptor < 0) {
         SetErrorFor(name, errno);
         return INVALID_HANDLE_VALUE;
@@ -184,6 +193,13 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, SECURITY_ATTRIBUTES*,
     HANDLE handle = tarnfold::posix::OpenHandle(descriptor, sharing);
     if (handle == nullptr) {
         close(descriptor);
+        return INVALID_HANDLE_VALUE;
+    }
+    // Devices and pipes (/dev/null, /dev/full) have nothing to empty, as on Windows.
+    if (empties && S_ISREG(info.st_mode) && ftruncate(descriptor, 0) != 0) {
+        int error = errno;
+        CloseHandle(handle);
+        SetLastErrorFromErrno(error);
         return INVALID_HANDLE_VALUE;
     }
     if (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)
@@ -275,6 +291,8 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
     std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : full.substr(0, slash));
     std::string last = slash == std::string::npos ? full : full.substr(slash + 1);
     DIR* directory = last.empty() ? nullptr : opendir(folder.c_str());
+    if (directory == nullptr && !last.empty() && tarnfold::posix::RaiseDescriptorLimit(errno))
+        directory = opendir(folder.c_str());
     if (directory == nullptr) {
         if (last.empty()) SetLastError(ERROR_FILE_NOT_FOUND);
         else if (errno == ENOENT || errno == ENOTDIR) SetLastError(ERROR_PATH_NOT_FOUND);

@@ -1,32 +1,51 @@
 // The handle table: HANDLE values for descriptors, and ReadFile/WriteFile/CloseHandle on them.
 #include "../win32.h"
 
+#include <algorithm>
+#include <array>
 #include <bit>
 #include <cerrno>
+#include <cstdlib>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "fault_injection.h"
 
 namespace tarnfold::posix {
 namespace {
 
 constexpr int kClosed = -1;
+constexpr int kFirstFileIndex = 3;  // after the standard streams
+// Handle values (index + 1) * 4 stay below the emulation's search handles (0x00100000).
+constexpr std::uint32_t kHandleLimit = 0x00100000u / 4 - 1;
 
-// The standard streams are open from the start; every other entry until OpenHandle. File
-// handles also keep what they were opened for, so later opens can honour their sharing.
-struct HandleTable {
-    int descriptor[kHandleTableSize];
-    FileSharing sharing[kHandleTableSize];
-    constexpr HandleTable() : descriptor{}, sharing{} {
-        for (int i = 0; i < kHandleTableSize; ++i) descriptor[i] = i < 3 ? i : kClosed;
-    }
+struct Entry {
+    int descriptor;
+    FileSharing sharing;
 };
 
-// Built at compile time: every call reaches it without a start-up check.
-constinit HandleTable handleTable;
+constexpr std::array<Entry, kFirstHandles> FirstEntries() {
+    std::array<Entry, kFirstHandles> entries{};
+    for (int i = 0; i < kFirstHandles; ++i) entries[i] = {i < kFirstFileIndex ? i : kClosed, FileSharing{}};
+    return entries;
+}
 
-HandleTable& Table() { return handleTable; }
+// The first entries are built at compile time, with the standard streams open, so every
+// call reaches them without a start-up check. Opens beyond them move the table to a heap
+// block twice as large (Windows sets no small limit, and a slot may be opened again without
+// being closed); the block is never freed, since handles may be used until the very end.
+constinit std::array<Entry, kFirstHandles> firstEntries = FirstEntries();
 
-HANDLE ValueOf(int index) {
+struct HandleTable {
+    Entry* entry;
+    std::uint32_t capacity;
+    std::uint32_t firstFree;  // no free entry below it (from kFirstFileIndex on)
+    std::uint32_t end;        // no entry at or above it has ever held a file
+};
+constinit HandleTable table{firstEntries.data(), kFirstHandles, kFirstFileIndex, kFirstFileIndex};
+
+HANDLE ValueOf(std::uint32_t index) {
     return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(index + 1) * 4);
 }
 
@@ -35,7 +54,21 @@ int IndexOf(HANDLE handle) {
     // (value - 4) / 4 with the two low bits rotated to the top: one compare refuses 0,
     // values that are not multiples of 4 and values past the table.
     const auto index = std::rotr(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(handle)) - 4u, 2);
-    return index < static_cast<std::uint32_t>(kHandleTableSize) ? static_cast<int>(index) : -1;
+    return index < table.capacity ? static_cast<int>(index) : -1;
+}
+
+// Doubles the table; false (nothing changed) when no more handles can be given.
+bool GrowTable() {
+    if (table.capacity >= kHandleLimit) return false;
+    const std::uint32_t capacity = std::min(table.capacity * 2, kHandleLimit);
+    auto* grown = static_cast<Entry*>(std::malloc(capacity * sizeof(Entry)));
+    if (grown == nullptr) return false;
+    std::copy(table.entry, table.entry + table.capacity, grown);
+    std::fill(grown + table.capacity, grown + capacity, Entry{kClosed, FileSharing{}});
+    if (table.entry != firstEntries.data()) std::free(table.entry);
+    table.entry = grown;
+    table.capacity = capacity;
+    return true;
 }
 
 mode_t FileType(int descriptor) {
@@ -46,15 +79,30 @@ mode_t FileType(int descriptor) {
 }  // namespace
 
 HANDLE OpenHandle(int descriptor, const FileSharing& sharing) {
-    HandleTable& table = Table();
-    for (int i = 3; i < kHandleTableSize; ++i)
-        if (table.descriptor[i] == kClosed) {
-            table.descriptor[i] = descriptor;
-            table.sharing[i] = sharing;
-            return ValueOf(i);
-        }
-    SetLastError(ERROR_TOO_MANY_OPEN_FILES);
-    return nullptr;
+    std::uint32_t i = table.firstFree;
+    while (i < table.capacity && table.entry[i].descriptor != kClosed) ++i;
+    if (i == table.capacity && !GrowTable()) {
+        SetLastError(ERROR_TOO_MANY_OPEN_FILES);
+        return nullptr;
+    }
+    table.entry[i] = {descriptor, sharing};
+    table.firstFree = i + 1;
+    table.end = std::max(table.end, i + 1);
+    return ValueOf(i);
+}
+
+bool RaiseDescriptorLimit(int error) {
+    static bool raised = false;
+    if (error != EMFILE || raised) return false;
+    raised = true;
+    rlimit limit;
+    bool done = getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max;
+    if (done) {
+        limit.rlim_cur = limit.rlim_max;
+        done = setrlimit(RLIMIT_NOFILE, &limit) == 0;
+    }
+    errno = error;  // a failed retry is reported by the caller's first error
+    return done;
 }
 
 bool SharingAllows(std::uint64_t device, std::uint64_t inode, DWORD access, DWORD share) {
@@ -65,25 +113,34 @@ bool SharingAllows(std::uint64_t device, std::uint64_t inode, DWORD access, DWOR
     auto conflicts = [](DWORD used, DWORD shared) {
         return ((used & kRead) && !(shared & kShareRead)) || ((used & kWrite) && !(shared & kShareWrite));
     };
-    const HandleTable& table = Table();
-    for (int i = 3; i < kHandleTableSize; ++i) {
-        const FileSharing& other = table.sharing[i];
-        if (table.descriptor[i] == kClosed || !other.isFile) continue;
-        if (other.device != device || other.inode != inode) continue;
-        if (conflicts(access, other.share) || conflicts(other.access, share)) return false;
+    for (std::uint32_t i = kFirstFileIndex; i < table.end; ++i) {
+        const Entry& other = table.entry[i];
+        if (other.descriptor == kClosed || !other.sharing.isFile) continue;
+        if (other.sharing.device != device || other.sharing.inode != inode) continue;
+        if (conflicts(access, other.sharing.share) || conflicts(other.sharing.access, share)) return false;
     }
     return true;
 }
 
 int HandleDescriptor(HANDLE handle) {
     int index = IndexOf(handle);
-    int descriptor = index < 0 ? kClosed : Table().descriptor[index];
+    int descriptor = index < 0 ? kClosed : table.entry[index].descriptor;
     if (descriptor == kClosed) SetLastError(ERROR_INVALID_HANDLE);
     return descriptor;
 }
 
-HANDLE StandardHandle(int stream) { return ValueOf(stream); }
+HANDLE StandardHandle(int stream) { return ValueOf(static_cast<std::uint32_t>(stream)); }
 
+namespace {
+
+// Frees the entry of a live handle; the standard streams' entries are never given again.
+void ReleaseEntry(int index) {
+    table.entry[index] = {kClosed, FileSharing{}};
+    const auto freed = static_cast<std::uint32_t>(index);
+    if (freed >= kFirstFileIndex && freed < table.firstFree) table.firstFree = freed;
+}
+
+}  // namespace
 }  // namespace tarnfold::posix
 
 using tarnfold::posix::HandleDescriptor;
@@ -94,6 +151,17 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWri
     const char* from = static_cast<const char*>(buffer);
     DWORD done = 0;
     BOOL succeeded = descriptor >= 0;
+    if (succeeded && tarnfold::posix::FaultDue(tarnfold::posix::FaultPoint::Write)) {
+        // An injected full disk: nothing written, or half of it with success.
+        if (tarnfold::posix::DueFaultKind(tarnfold::posix::FaultPoint::Write) == tarnfold::posix::FaultKind::Short) {
+            ssize_t n = bytesToWrite > 0 ? write(descriptor, from, bytesToWrite / 2) : 0;
+            if (bytesWritten != nullptr) *bytesWritten = n > 0 ? static_cast<DWORD>(n) : 0;
+            return TRUE;
+        }
+        SetLastError(ERROR_DISK_FULL);
+        if (bytesWritten != nullptr) *bytesWritten = 0;
+        return FALSE;
+    }
     while (succeeded && done < bytesToWrite) {
         ssize_t n = write(descriptor, from + done, bytesToWrite - done);
         if (n >= 0) {
@@ -140,7 +208,7 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, 
 
 BOOL CreatePipe(HANDLE* readPipe, HANDLE* writePipe, LPSECURITY_ATTRIBUTES, DWORD) {
     int ends[2];
-    if (pipe(ends) != 0) {
+    if (pipe(ends) != 0 && !(tarnfold::posix::RaiseDescriptorLimit(errno) && pipe(ends) == 0)) {
         tarnfold::posix::SetLastErrorFromErrno(errno);
         return FALSE;
     }
@@ -160,9 +228,7 @@ BOOL CreatePipe(HANDLE* readPipe, HANDLE* writePipe, LPSECURITY_ATTRIBUTES, DWOR
 BOOL CloseHandle(HANDLE object) {
     int descriptor = HandleDescriptor(object);
     if (descriptor < 0) return FALSE;
-    int index = tarnfold::posix::IndexOf(object);
-    tarnfold::posix::Table().descriptor[index] = -1;
-    tarnfold::posix::Table().sharing[index] = tarnfold::posix::FileSharing{};
+    tarnfold::posix::ReleaseEntry(tarnfold::posix::IndexOf(object));
     if (close(descriptor) != 0 && errno != EINTR) {
         tarnfold::posix::SetLastErrorFromErrno(errno);
         return FALSE;

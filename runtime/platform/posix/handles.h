@@ -1,7 +1,8 @@
 // Kernel handles of the POSIX emulation: a table of file descriptors behind HANDLE values.
 //
 // A handle is (table index + 1) * 4, so it is never 0 nor INVALID_HANDLE_VALUE, and a
-// closed or never-opened value is refused with ERROR_INVALID_HANDLE. Entries 0 to 2 are
+// closed or never-opened value is refused with ERROR_INVALID_HANDLE. The table grows as
+// handles stay open; a lookup is one compare and one index. Entries 0 to 2 are
 // the standard input, output and error; the file emulation adds its own descriptors with
 // tarnfold::posix::OpenHandle.
 #pragma once
@@ -28,7 +29,8 @@ BOOL CreatePipe(HANDLE* readPipe, HANDLE* writePipe, LPSECURITY_ATTRIBUTES attri
 
 namespace tarnfold::posix {
 
-inline constexpr int kHandleTableSize = 256;
+// Entries built into the program; the table grows on the heap past them.
+inline constexpr int kFirstHandles = 256;
 
 // What a file handle was opened for: the file's identity, the access and the share mode.
 struct FileSharing {
@@ -39,9 +41,13 @@ struct FileSharing {
     DWORD share = 0;
 };
 
-// A new handle that owns `descriptor` (CloseHandle closes it); null with
-// ERROR_TOO_MANY_OPEN_FILES when the table is full.
+// A new handle that owns `descriptor` (CloseHandle closes it); the table grows as needed.
+// Null with ERROR_TOO_MANY_OPEN_FILES only when no more handle values or memory are left.
 HANDLE OpenHandle(int descriptor, const FileSharing& sharing = FileSharing{});
+// After a call that failed with `error`: on the process's first EMFILE raises the soft
+// limit on open descriptors to the hard one (Windows has no such small limit) and returns
+// true, so that the caller tries once more. False for any other error or later EMFILE.
+bool RaiseDescriptorLimit(int error);
 // Whether a new open of the file (device, inode) for `access` sharing `share` agrees with
 // every open file handle of it, by Windows' rule.
 bool SharingAllows(std::uint64_t device, std::uint64_t inode, DWORD access, DWORD share);

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "fault_injection.h"
 #include "live_blocks.h"
 
 namespace {
@@ -23,6 +24,7 @@ HANDLE GetProcessHeap() { return &processHeapTag; }
 
 LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes) {
     if (heap != &processHeapTag || bytes > kLargestBlock) return Refuse(ERROR_NOT_ENOUGH_MEMORY);
+    if (tarnfold::posix::FaultDue(tarnfold::posix::FaultPoint::Allocation)) return Refuse(ERROR_NOT_ENOUGH_MEMORY);
     // malloc's blocks are 8-aligned or better, as HeapAlloc's are on 32-bit Windows.
     const SIZE_T asked = bytes != 0 ? bytes : 1;
     void* block = (flags & HEAP_ZERO_MEMORY) ? std::calloc(1, asked) : std::malloc(asked);
@@ -37,7 +39,8 @@ LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes) {
 LPVOID HeapReAlloc(HANDLE heap, DWORD flags, LPVOID block, SIZE_T bytes) {
     SIZE_T* size = heap == &processHeapTag ? liveBlocks.Find(block) : nullptr;
     if (size == nullptr) return Refuse(ERROR_INVALID_PARAMETER);
-    if (bytes > kLargestBlock) return Refuse(ERROR_NOT_ENOUGH_MEMORY);
+    if (bytes > kLargestBlock || tarnfold::posix::FaultDue(tarnfold::posix::FaultPoint::Allocation))
+        return Refuse(ERROR_NOT_ENOUGH_MEMORY);
     const SIZE_T oldSize = *size;
     // Out of the table while realloc owns it; the erase makes room, so entering the block
     // again never needs to grow the table.
