@@ -80,8 +80,6 @@ struct Folder {
     std::string dir;
 };
 
-std::int32_t recalledCount;  // static: a count variable's address is never read as a mark
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -104,14 +102,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (std::size_t i = 1; i < bytes.size(); ++i) bytes[i] = "\r\n\r\nab-"[static_cast<unsigned char>(bytes[i]) % 7];
     WriteWholeFile(folder.in, bytes);
 
-    Word countOrMarker = records ? RecordMarker(first, second) : countToo ? static_cast<Word>(reinterpret_cast<std::uintptr_t>(&recalledCount)) : 0;
-    recalledCount = -1;
+    std::int32_t recalledCount = -1;  // on the stack, where Linux places it at 0xFF8xxxxx and up
     FileRef source = NameRef(folder.in.c_str());
     if (inSlot >= 0) {
         if (OpenInput(inSlot, folder.in.c_str(), kNoSearch) == kFailedSlot) Fail("OpenInput");
         source = static_cast<FileRef>(inSlot);
     }
-    const RecallResult result = Recall(source, array, nullptr, countOrMarker);
+    const RecallResult result = records ? Recall(source, array, nullptr, RecordMarker(first, second))
+                                        : Recall(source, array, nullptr, countToo ? &recalledCount : nullptr);
     const std::vector<std::string> expected = Split(bytes, records, first, second);
     if (inSlot >= 0 && FileSlotTable[inSlot] != kFreeSlot) Fail("slot not freed");
     if (result.count != static_cast<std::int32_t>(expected.size()) || result.size != bytes.size()) Fail("count or size");

@@ -1,7 +1,8 @@
 // SubText, TrimText, ChangeCase and KeepTemp in random sequences, each result against a
 // reference: the view rules of SubText (pointer, length and slot), a trim by the signed
 // blank rule, the Windows-1252 case mapping, and copies of the current temporary. Every
-// copy of the last seven KeepTemp calls, across inputs, must still hold its text.
+// copy of the last seven KeepTemp calls, across inputs, must still hold its text; a copy
+// the program releases early leaves its address to a variable that KeepTemp never frees.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -69,6 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SetRingPosition(ScratchRing + 4 * in.ConsumeIntegralInRange<std::size_t>(0, kRingWrapOffset / 4 - 1));
     std::list<std::string> sources;  // texts that views point into, alive for this input
     std::vector<const char*> blocks;
+    std::vector<Kept> variables;  // variables assigned after a kept copy was released
     auto text = [&]() -> const std::string& {
         sources.push_back(in.ConsumeRandomLengthString(300));
         sources.back().resize(std::strlen(sources.back().c_str()));
@@ -77,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The current temporary as a view, known from the first step on.
     View current{testing_support::RecordText(text().c_str()).start, static_cast<std::int32_t>(sources.back().size())};
     for (int step = 0; step < 40 && in.remaining_bytes() > 0; ++step) {
-        switch (in.ConsumeIntegralInRange(0, 6)) {
+        switch (in.ConsumeIntegralInRange(0, 7)) {
             case 0: {  // a new temporary
                 const std::string& t = text();
                 current = {testing_support::RecordText(t.c_str()).start, static_cast<std::int32_t>(t.size())};
@@ -144,6 +146,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 current = {r.start, static_cast<std::int32_t>(t.size())};
                 break;
             }
+            case 7: {  // the oldest copy released early, its address free for a variable
+                if (kept.empty()) break;
+                ReleaseHeapString(kept.front().copy);
+                kept.pop_front();
+                const std::string& t = text();
+                variables.push_back({Assign(nullptr, t.c_str()), t});
+                break;
+            }
             default: {  // KeepTemp of the current temporary
                 const TempSlot* before = SelectTempSlot(0);
                 const char* copy = KeepTemp();
@@ -155,6 +165,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
         }
     }
+    for (const Kept& variable : variables)
+        if (variable.text != variable.copy) Fail("a variable changed under KeepTemp");
+    for (const Kept& variable : variables) ReleaseHeapString(variable.copy);
     for (const char* block : blocks) ReleaseHeapString(block);
     return 0;
 }
