@@ -3,6 +3,8 @@
 
 #include <emmintrin.h>
 
+#include <array>
+
 namespace tarnfold {
 
 namespace {
@@ -81,113 +83,325 @@ template <FoldKind kFold>
     return at == text || bytes[-1] <= kLastSeparator;
 }
 
-// Forward scans screen candidates by the pattern's first and last bytes at once, so that a
-// frequent first pair does not make every occurrence a candidate. Block j of the scan holds
-// the last bytes of 16 candidates (an aligned load: it never reaches into a page that holds
-// no byte of the text); their first bytes come from an unaligned load `last` bytes lower,
-// inside bytes already found to be text. The candidates of a block that holds the
-// terminator are those whose last byte lies before it.
+// Forward scans screen 16 candidates at a time by two of the pattern's bytes, the two that
+// are rarest in ordinary text (see ScreenPair), so that a frequent first pair or last letter
+// seldom makes a candidate. Block j of the scan holds byte `high` of 16 candidates (an
+// aligned load: it never reaches into a page that holds no byte of the text); their byte
+// `low` comes from an unaligned load `high - low` bytes lower, inside bytes already found to
+// be text or in the same block. The candidates of a block that holds the terminator are
+// those whose byte `high` lies before it; comparing them byte by byte stops at the terminator.
 
-// The candidates of lanes `candidates` (lane j: a candidate starts at `lane0` + j), in
-// order, compared from byte `settled` on. True when the list takes no more.
-template <FoldKind kFold>
-bool ExamineForward(const char* text, const char* lane0, unsigned candidates, const ScreenedPattern& screened,
-                    std::size_t settled, MatchList& list) {
-    for (; candidates != 0; candidates &= candidates - 1) {
-        const char* at = lane0 + Lowest(candidates);
-        if (at >= list.next && AcceptedAt<kFold>(text, at, screened, settled) && list.Take(at)) return true;
+// Commonness of each byte in ordinary text, higher for more frequent bytes: a letter by its
+// frequency in English, other scripts' bytes (UTF-8 or a code page) as frequent as letters.
+constexpr std::array<unsigned char, 256> kCommonness = [] {
+    std::array<unsigned char, 256> commonness{};
+    for (int byte = 0x80; byte < 0x100; ++byte) commonness[byte] = 150;
+    for (int byte = '0'; byte <= '9'; ++byte) commonness[byte] = 60;
+    for (char byte : {'.', ',', '-', '\'', '"', '(', ')', ':', ';', '\t'}) commonness[byte] = 70;
+    commonness['\r'] = commonness['\n'] = 110;
+    constexpr char kRarestFirst[] = "zqxjkvbpygfwmucldrhsnioate";
+    for (int i = 0; kRarestFirst[i] != 0; ++i) {
+        commonness[kRarestFirst[i]] = static_cast<unsigned char>(48 + 8 * i);
+        commonness[kRarestFirst[i] - 0x20] = static_cast<unsigned char>(24 + 4 * i);
     }
-    return false;
+    commonness[' '] = 255;
+    return commonness;
+}();
+
+// The pattern bytes a screened scan compares first: the rarest two, `low` before `high`.
+// Under folding a letter counts as its lower-case form, which both cases match.
+struct ScreenPair {
+    std::size_t low, high;
+};
+ScreenPair RarestPair(const ScreenedPattern& screened) {
+    const auto* pattern = reinterpret_cast<const unsigned char*>(screened.pattern);
+    auto commonness = [&](std::size_t i) {
+        bool folds = screened.fold == FoldKind::All || (screened.fold == FoldKind::FirstOnly && i == 0);
+        unsigned byte = pattern[i];
+        if (folds && byte - 'A' < 26u) byte |= kFoldBit;
+        return kCommonness[byte];
+    };
+    std::size_t rarest = 0, next = 1;
+    if (commonness(1) < commonness(0)) rarest = 1, next = 0;
+    for (std::size_t i = 2; i < screened.length; ++i) {
+        if (commonness(i) < commonness(rarest))
+            next = rarest, rarest = i;
+        else if (commonness(i) < commonness(next))
+            next = i;
+    }
+    return rarest < next ? ScreenPair{rarest, next} : ScreenPair{next, rarest};
 }
 
-template <FoldKind kFold>
-struct ForwardScreen {
-    Block first, last;
-    std::size_t lastIndex;
+// The screen of one pattern: lane j of a block is zero where the candidate starting at
+// block - high + j agrees in both screened bytes. Bytes are folded (bit 0x20 set) where the
+// comparison folds them.
+template <bool kFoldsLow, bool kFoldsHigh>
+struct PairScreen {
+    Block low, high;
+    std::size_t distance;  // high - low
+    unsigned char lowByte, highByte;  // as `low` and `high` hold them
 
-    // Lane j: a candidate starting at block - lastIndex + j agrees in its first and last byte.
-    Block Candidates(const char* block, Block lastBytes) const {
-        Block isFirst = _mm_cmpeq_epi8(Folded<kFoldsFirst<kFold>>(LoadFrom(block - lastIndex)), first);
-        return _mm_and_si128(isFirst, _mm_cmpeq_epi8(Folded<kFoldsRest<kFold>>(lastBytes), last));
+    PairScreen(const ScreenedPattern& screened, ScreenPair pair)
+        : low(Broadcast<kFoldsLow>(screened.pattern[pair.low])),
+          high(Broadcast<kFoldsHigh>(screened.pattern[pair.high])),
+          distance(pair.high - pair.low),
+          lowByte(static_cast<unsigned char>(_mm_cvtsi128_si32(low))),
+          highByte(static_cast<unsigned char>(_mm_cvtsi128_si32(high))) {}
+
+    Block Disagreement(const char* block, Block bytes) const {
+        return _mm_or_si128(_mm_xor_si128(Folded<kFoldsLow>(LoadFrom(block - distance)), low),
+                            _mm_xor_si128(Folded<kFoldsHigh>(bytes), high));
     }
+    // From `chunk` (a multiple of 128 whose first byte is text or the terminator) on, the
+    // first 128-byte chunk whose blocks' Quiet lanes have a zero, with the Quiet lanes of
+    // each half joined. Written out in assembly so that each block costs
+    // exactly its seven operations: two loads, two comparisons, their union, the terminator
+    // test and the join.
+    struct QuietChunk {
+        const char* chunk;
+        Block first, second;  // the Quiet lanes of each half joined
+    };
+    QuietChunk NextChunkWithZero(const char* chunk) const;
+
+    // Lane `lane` (a byte of a half chunk's first block) of the half's four blocks, in order:
+    // its candidate or the terminator. True when the sink stops the scan.
+    template <class Sink>
+    bool ExamineLane(const char* lane, std::size_t highIndex, std::size_t settled, Sink& sink) const {
+        for (const char* at = lane; at < lane + 64; at += 16) {
+            const auto byte = static_cast<unsigned char>(*at);
+            if (byte == 0) {
+                sink.End(at);
+                return true;
+            }
+            if ((kFoldsHigh ? byte | kFoldBit : byte) != highByte) continue;
+            const auto lowAt = static_cast<unsigned char>(at[-static_cast<std::ptrdiff_t>(distance)]);
+            if ((kFoldsLow ? lowAt | kFoldBit : lowAt) == lowByte && sink.Candidates(at - highIndex, 1, settled))
+                return true;
+        }
+        return false;
+    }
+
     // Zero in the lanes of a candidate and of a zero byte, so one minimum joins blocks.
-    static Block Quiet(Block candidates, Block bytes) { return _mm_andnot_si128(candidates, bytes); }
+    Block Quiet(const char* block) const {
+        Block bytes = Load(block);
+        return _mm_min_epu8(Disagreement(block, bytes), bytes);
+    }
 };
 
-// One block of last bytes: its candidates, up to the terminator when it holds it. True
-// when the scan is to stop.
+#define TARNFOLD_NO_FOLD(reg) ""
+#define TARNFOLD_FOLD(reg) "por %[fold], " reg "\n\t"
+// Block `offset` of the chunk: its Quiet lanes, in `lanes`.
+#define TARNFOLD_QUIET_BLOCK(lanes, offset, FOLD_LOW, FOLD_HIGH)                                            \
+    "movdqu " offset "(%[chunk],%[minus]), " lanes "\n\t"                                                \
+    "movdqa " offset "(%[chunk]), %[highBytes]\n\t" FOLD_LOW(lanes) FOLD_HIGH("%[highBytes]")             \
+    "pxor %[low], " lanes "\n\t"                                                                          \
+    "pxor %[high], %[highBytes]\n\t"                                                                      \
+    "por %[highBytes], " lanes "\n\t"                                                                     \
+    "pminub " offset "(%[chunk]), " lanes "\n\t"
+// Four blocks from `offset` joined into `half`.
+#define TARNFOLD_QUIET_HALF(half, offset, next1, next2, next3, FOLD_LOW, FOLD_HIGH)                         \
+    TARNFOLD_QUIET_BLOCK(half, offset, FOLD_LOW, FOLD_HIGH)                                               \
+    TARNFOLD_QUIET_BLOCK("%[lowBytes]", next1, FOLD_LOW, FOLD_HIGH) "pminub %[lowBytes], " half "\n\t"    \
+    TARNFOLD_QUIET_BLOCK("%[lowBytes]", next2, FOLD_LOW, FOLD_HIGH) "pminub %[lowBytes], " half "\n\t"    \
+    TARNFOLD_QUIET_BLOCK("%[lowBytes]", next3, FOLD_LOW, FOLD_HIGH) "pminub %[lowBytes], " half "\n\t"
+#define TARNFOLD_SCREEN_CHUNKS(FOLD_LOW, FOLD_HIGH)                                                          \
+    asm("1:\n\t"                                                                                          \
+        TARNFOLD_QUIET_HALF("%[first]", "0", "16", "32", "48", FOLD_LOW, FOLD_HIGH)                       \
+        TARNFOLD_QUIET_HALF("%[second]", "64", "80", "96", "112", FOLD_LOW, FOLD_HIGH)                    \
+        "add $128, %[chunk]\n\t"                                                                          \
+        "movdqa %[first], %[highBytes]\n\t"                                                               \
+        "pminub %[second], %[highBytes]\n\t"                                                              \
+        "pcmpeqb %[zero], %[highBytes]\n\t"                                                               \
+        "pmovmskb %[highBytes], %[lanes]\n\t"                                                             \
+        "test %[lanes], %[lanes]\n\t"                                                                     \
+        "jz 1b\n\t"                                                                                       \
+        : [chunk] "+r"(chunk), [lanes] "=&r"(lanes), [first] "=&x"(quiet.first),                          \
+          [second] "=&x"(quiet.second), [lowBytes] "=&x"(lowBytes), [highBytes] "=&x"(highBytes)          \
+        : [minus] "r"(minus), [low] "x"(low), [high] "x"(high), [zero] "x"(zero), [fold] "x"(fold)        \
+        : "cc", "memory")
+
+template <bool kFoldsLow, bool kFoldsHigh>
+auto PairScreen<kFoldsLow, kFoldsHigh>::NextChunkWithZero(const char* chunk) const -> QuietChunk {
+    const std::ptrdiff_t minus = -static_cast<std::ptrdiff_t>(distance);
+    const Block zero = _mm_setzero_si128(), fold = _mm_set1_epi8(static_cast<char>(kFoldBit));
+    QuietChunk quiet;
+    Block lowBytes, highBytes;
+    unsigned lanes;
+    if constexpr (kFoldsLow && kFoldsHigh)
+        TARNFOLD_SCREEN_CHUNKS(TARNFOLD_FOLD, TARNFOLD_FOLD);
+    else if constexpr (kFoldsLow)
+        TARNFOLD_SCREEN_CHUNKS(TARNFOLD_FOLD, TARNFOLD_NO_FOLD);
+    else if constexpr (kFoldsHigh)
+        TARNFOLD_SCREEN_CHUNKS(TARNFOLD_NO_FOLD, TARNFOLD_FOLD);
+    else
+        TARNFOLD_SCREEN_CHUNKS(TARNFOLD_NO_FOLD, TARNFOLD_NO_FOLD);
+    quiet.chunk = chunk - 128;
+    return quiet;
+}
+
+#undef TARNFOLD_SCREEN_CHUNKS
+#undef TARNFOLD_QUIET_HALF
+#undef TARNFOLD_QUIET_BLOCK
+#undef TARNFOLD_FOLD
+#undef TARNFOLD_NO_FOLD
+
+// Where a screened forward pass delivers candidates: lane j of `bits` is a candidate
+// starting at lane0 + j whose bytes before `settled` are known to agree. True to stop.
+//
+// FirstMatches compares each candidate and lists the accepted ones.
 template <FoldKind kFold>
-bool ExamineBlock(const char* text, const char* block, Block bytes, const ForwardScreen<kFold>& screen,
-                  const ScreenedPattern& screened, MatchList& list) {
-    unsigned candidates = Bits(screen.Candidates(block, bytes));
+struct FirstMatches {
+    const char* text;
+    const ScreenedPattern& screened;
+    MatchList& list;
+
+    bool Candidates(const char* lane0, unsigned bits, std::size_t settled) {
+        for (; bits != 0; bits &= bits - 1) {
+            const char* at = lane0 + Lowest(bits);
+            if (at >= list.next && AcceptedAt<kFold>(text, at, screened, settled) && list.Take(at)) return true;
+        }
+        return false;
+    }
+    bool Candidate(const char* at) { return Candidates(at, 1, 0); }
+    void End(const char* terminator) { list.terminator = terminator; }
+};
+
+// LastMatches compares each candidate and keeps the last accepted one, so that a search
+// for the last match reads the text once. Where candidates are so dense that comparing them
+// all could cost more than a backward scan, it stops at the one that exhausts its budget.
+template <FoldKind kFold>
+struct LastMatches {
+    static constexpr std::size_t kBudget = 4096;
+    const char* text;
+    const ScreenedPattern& screened;
+    const char* last = nullptr;       // the last accepted match so far
+    const char* unsettled = nullptr;  // the first candidate left uncompared, if any
+    std::size_t budget = kBudget;
+
+    bool Candidates(const char* lane0, unsigned bits, std::size_t settled) {
+        for (; bits != 0; bits &= bits - 1) {
+            const char* at = lane0 + Lowest(bits);
+            if (budget-- == 0) {
+                unsettled = at;
+                return true;
+            }
+            if (AcceptedAt<kFold>(text, at, screened, settled)) last = at;
+        }
+        return false;
+    }
+    bool Candidate(const char* at) { return Candidates(at, 1, 0); }
+    void End(const char*) {}
+};
+
+// One block of the scan: its candidates, up to the terminator when it holds it. True when
+// the scan is to stop.
+template <class Screen, class Sink>
+bool ExamineBlock(const char* block, const Screen& screen, std::size_t highIndex, std::size_t settled, Sink& sink) {
+    Block bytes = Load(block);
+    unsigned candidates = Bits(_mm_cmpeq_epi8(screen.Disagreement(block, bytes), _mm_setzero_si128()));
     unsigned ends = Bits(_mm_cmpeq_epi8(bytes, _mm_setzero_si128()));
     if (ends != 0) candidates &= (1u << Lowest(ends)) - 1;
-    // Every byte of a candidate lies before the terminator: the screen settles its first
-    // byte, and both bytes of a two-byte pattern.
-    const std::size_t settled = screen.lastIndex == 1 ? 2 : 1;
-    if (candidates != 0 && ExamineForward<kFold>(text, block - screen.lastIndex, candidates, screened, settled, list))
-        return true;
+    if (candidates != 0 && sink.Candidates(block - highIndex, candidates, settled)) return true;
     if (ends == 0) return false;
-    list.terminator = block + Lowest(ends);
+    sink.End(block + Lowest(ends));
     return true;
 }
 
-template <FoldKind kFold>
-void ScreenedForward(const char* text, const ScreenedPattern& screened, MatchList& list) {
-    const char* const start = list.next;
+// The four blocks from `half` where the lanes `lanes` may hold a candidate or the terminator.
+// Mostly only one lane does: its four bytes are looked at one by one.
+template <class Screen, class Sink>
+[[gnu::always_inline]] inline bool ExamineHalf(const char* half, unsigned lanes, const Screen& screen, std::size_t highIndex, std::size_t settled,
+                 Sink& sink) {
+    if ((lanes & (lanes - 1)) == 0) return screen.ExamineLane(half + Lowest(lanes), highIndex, settled, sink);
+    for (const char* at = half; at < half + 64; at += 16)
+        if (ExamineBlock(at, screen, highIndex, settled, sink)) return true;
+    return false;
+}
+
+// One pass from `start` (a byte of the text or its terminator) to the terminator or until
+// the sink stops it.
+template <class Screen, class Sink>
+void ScreenedPass(const char* start, const ScreenedPattern& screened, ScreenPair pair, Sink& sink) {
     const std::size_t lastIndex = screened.length - 1;
-    // The first block of last bytes starts at or after start + lastIndex; the candidates
-    // before its lane 0 (fewer than 16) are compared one by one. No byte before that
-    // block may be the terminator, or it might lie in a page that cannot be read.
-    const char* block = BlockOf(start + lastIndex + 15);
-    const char* lane0 = block - lastIndex;
+    // The first block of screened bytes starts at or after start + high; the candidates
+    // before its lane 0 (fewer than high + 16) are handed over one by one. No byte before
+    // that block may be the terminator, or it might lie in a page that cannot be read.
+    const char* block = BlockOf(start + pair.high + 15);
     const std::size_t ahead = static_cast<std::size_t>(block - start);
     const std::size_t end = TerminatorIndex(start, ahead);
-    const char* const stop = end < ahead ? start + end : lane0;
-    for (const char* at = start; at < stop && at + lastIndex < start + end; ++at)
-        if (at >= list.next && AcceptedAt<kFold>(text, at, screened, 0) && list.Take(at)) return;
+    // Where the terminator lies among those bytes, only candidates that end before it are
+    // handed over.
+    const std::size_t heads = end >= ahead ? static_cast<std::size_t>(block - pair.high - start)
+                              : end > lastIndex ? end - lastIndex
+                                                : 0;
+    for (const char* at = start; at < start + heads; ++at)
+        if (sink.Candidate(at)) return;
     if (end < ahead) {
-        list.terminator = start + end;
+        sink.End(start + end);
         return;
     }
-    const ForwardScreen<kFold> screen{Broadcast<kFoldsFirst<kFold>>(screened.pattern[0]),
-                                      Broadcast<kFoldsRest<kFold>>(screened.pattern[lastIndex]), lastIndex};
-    // The byte before each block is text, so the block is readable; the loop takes blocks
-    // in 32-byte-aligned pairs, which never straddle a page: one block first if need be.
-    if (!IsPairAligned(block)) {
-        if (ExamineBlock<kFold>(text, block, Load(block), screen, screened, list)) return;
-        block += 16;
-    }
+    const Screen screen(screened, pair);
+    // The screen settles the bytes before `low` only when it is the first, and both bytes
+    // of a two-byte pattern.
+    const std::size_t settled = pair.low != 0 ? 0 : pair.high == 1 ? 2 : 1;
+    // The block's first byte is text or the terminator, so the block is readable, and so is
+    // the aligned 128-byte chunk that holds it (one page): single blocks up to a chunk, then
+    // chunks, each screened as a whole and then block by block where it holds a zero lane.
+    constexpr std::uintptr_t kChunk = 128;
+    for (; (reinterpret_cast<std::uintptr_t>(block) & (kChunk - 1)) != 0; block += 16)
+        if (ExamineBlock(block, screen, pair.high, settled, sink)) return;
     const Block zero = _mm_setzero_si128();
-    for (;; block += 32) {
-        Block bytes1 = Load(block);
-        Block bytes2 = Load(block + 16);
-        Block quiet = _mm_min_epu8(ForwardScreen<kFold>::Quiet(screen.Candidates(block, bytes1), bytes1),
-                                   ForwardScreen<kFold>::Quiet(screen.Candidates(block + 16, bytes2), bytes2));
-        if (Bits(_mm_cmpeq_epi8(quiet, zero)) == 0) continue;
-        if (ExamineBlock<kFold>(text, block, bytes1, screen, screened, list) ||
-            ExamineBlock<kFold>(text, block + 16, bytes2, screen, screened, list))
+    for (;; block += kChunk) {
+        const auto quiet = screen.NextChunkWithZero(block);
+        block = quiet.chunk;
+        if (unsigned lanes = Bits(_mm_cmpeq_epi8(quiet.first, zero));
+            lanes != 0 && ExamineHalf(block, lanes, screen, pair.high, settled, sink))
+            return;
+        if (unsigned lanes = Bits(_mm_cmpeq_epi8(quiet.second, zero));
+            lanes != 0 && ExamineHalf(block + 64, lanes, screen, pair.high, settled, sink))
             return;
     }
 }
 
-// Backward scans screen by the first and last bytes as the forward ones do: block j holds
+// The pass with the screen that folds as the comparison does.
+template <class Sink>
+void ScreenedPassFor(const char* start, const ScreenedPattern& screened, Sink& sink) {
+    const ScreenPair pair = RarestPair(screened);
+    switch (screened.fold) {
+        case FoldKind::All:
+            return ScreenedPass<PairScreen<true, true>>(start, screened, pair, sink);
+        case FoldKind::FirstOnly:
+            if (pair.low == 0) return ScreenedPass<PairScreen<true, false>>(start, screened, pair, sink);
+            break;
+        case FoldKind::Exact:
+            break;
+    }
+    ScreenedPass<PairScreen<false, false>>(start, screened, pair, sink);
+}
+
+template <FoldKind kFold>
+void ScreenedForward(const char* text, const ScreenedPattern& screened, MatchList& list) {
+    FirstMatches<kFold> sink{text, screened, list};
+    ScreenedPassFor(list.next, screened, sink);
+}
+
+// Backward scans from an explicit start screen by the first and last bytes: block j holds
 // the first bytes of 16 candidates (aligned), their last bytes come from an unaligned load
 // `last` bytes higher. Only candidates whose bytes all lie before the terminator can match;
 // below the highest of them every byte up to its last one is text, so those loads read text
 // alone, except in the block of the highest candidate, which is compared byte by byte.
 template <FoldKind kFold>
-const char* ScreenedBackward(const char* text, const char* from, const ScreenedPattern& screened) {
+const char* ScreenedBackward(const char* text, const char* bound, const char* from, const ScreenedPattern& screened) {
     const std::size_t lastIndex = screened.length - 1;
     // The highest candidate ends before the terminator.
     const std::size_t end = TerminatorIndex(from, lastIndex + 1);
     if (end <= lastIndex) {
-        if (from - text < static_cast<std::ptrdiff_t>(lastIndex - end + 1)) return nullptr;
+        if (from - bound < static_cast<std::ptrdiff_t>(lastIndex - end + 1)) return nullptr;
         from -= lastIndex - end + 1;
     }
     const char* block = BlockOf(from);
-    const char* const lowest = BlockOf(text);
-    for (const char* at = from; at >= block && at >= text; --at)
+    const char* const lowest = BlockOf(bound);
+    for (const char* at = from; at >= block && at >= bound; --at)
         if (AcceptedAt<kFold>(text, at, screened, 0)) return at;
     const Block first = Broadcast<kFoldsFirst<kFold>>(screened.pattern[0]);
     const Block last = Broadcast<kFoldsRest<kFold>>(screened.pattern[lastIndex]);
@@ -199,7 +413,7 @@ const char* ScreenedBackward(const char* text, const char* from, const ScreenedP
     // Both bytes of a two-byte pattern are settled by the screen, else the first.
     const std::size_t settled = lastIndex == 1 ? 2 : 1;
     auto examine = [&](const char* at, unsigned candidates) -> const char* {
-        if (AtOrBelow(at, text)) candidates &= LanesFrom(at, text);
+        if (AtOrBelow(at, bound)) candidates &= LanesFrom(at, bound);
         for (; candidates != 0; candidates &= ~(1u << Highest(candidates))) {
             const char* match = at + Highest(candidates);
             if (AcceptedAt<kFold>(text, match, screened, settled)) return match;
@@ -222,6 +436,18 @@ const char* ScreenedBackward(const char* text, const char* from, const ScreenedP
         return examine(block, Bits(candidatesOf(block)));
     }
     return nullptr;
+}
+
+// The last match of the whole text: one screened pass compares the candidates in order;
+// where they ran over its budget, the backward scan from the text's end settles the rest.
+template <FoldKind kFold>
+const char* ScreenedLast(const char* text, const ScreenedPattern& screened) {
+    LastMatches<kFold> sink{text, screened};
+    ScreenedPassFor(text, screened, sink);
+    if (sink.unsettled == nullptr) return sink.last;
+    const char* end = sink.unsettled + TerminatorIndex(sink.unsettled, ~std::size_t{0});
+    const char* match = ScreenedBackward<kFold>(text, sink.unsettled, end - 1, screened);
+    return match != nullptr ? match : sink.last;
 }
 
 }  // namespace
@@ -324,13 +550,25 @@ void ScanScreenedForward(const char* text, const ScreenedPattern& pattern, Match
 const char* ScanScreenedBackward(const char* text, const char* from, const ScreenedPattern& pattern) {
     switch (pattern.fold) {
         case FoldKind::All:
-            return ScreenedBackward<FoldKind::All>(text, from, pattern);
+            return ScreenedBackward<FoldKind::All>(text, text, from, pattern);
         case FoldKind::FirstOnly:
-            return ScreenedBackward<FoldKind::FirstOnly>(text, from, pattern);
+            return ScreenedBackward<FoldKind::FirstOnly>(text, text, from, pattern);
         case FoldKind::Exact:
             break;
     }
-    return ScreenedBackward<FoldKind::Exact>(text, from, pattern);
+    return ScreenedBackward<FoldKind::Exact>(text, text, from, pattern);
+}
+
+const char* ScanScreenedLast(const char* text, const ScreenedPattern& pattern) {
+    switch (pattern.fold) {
+        case FoldKind::All:
+            return ScreenedLast<FoldKind::All>(text, pattern);
+        case FoldKind::FirstOnly:
+            return ScreenedLast<FoldKind::FirstOnly>(text, pattern);
+        case FoldKind::Exact:
+            break;
+    }
+    return ScreenedLast<FoldKind::Exact>(text, pattern);
 }
 
 }  // namespace tarnfold

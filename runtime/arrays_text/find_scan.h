@@ -1,5 +1,5 @@
-// The scans behind FindText: 16 candidates per step, screened by the pattern's first and
-// last bytes; never a read that could fault past the text's terminator.
+// The scans behind FindText: 16 candidates per step, screened by two of the pattern's bytes;
+// never a read that could fault past the text's terminator.
 //
 // The scans read the text in aligned 16-byte blocks, and unaligned 16 bytes only where all
 // of them are known to be text. An aligned block never crosses a page, so a block that
@@ -65,5 +65,8 @@ void ScanScreenedForward(const char* text, const ScreenedPattern& pattern, Match
 // the text (not its terminator). Return the first accepted match, or null.
 const char* ScanByteBackward(const char* text, const char* from, char byte);
 const char* ScanScreenedBackward(const char* text, const char* from, const ScreenedPattern& pattern);
+// The last match in the whole of `text`, or null: one forward pass that compares every
+// candidate, except where candidates are dense enough to make a backward scan cheaper.
+const char* ScanScreenedLast(const char* text, const ScreenedPattern& pattern);
 
 }  // namespace tarnfold

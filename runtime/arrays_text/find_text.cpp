@@ -59,6 +59,7 @@ FoundText FindText(std::int32_t start, const char* text, const char* pattern, Wo
     if (pattern[0] == '\0') return Found(text, nullptr);
     const bool oneByte = pattern[1] == '\0';
     if (mode & FindBackward) {
+        if (start < 0 && !oneByte) return Found(text, ScanScreenedLast(text, ScreenedFor(pattern, mode)));
         std::int64_t first = BackwardStart(text, start);
         if (first == 0) return Found(text, nullptr);
         const char* from = text + (first - 1);

@@ -41,7 +41,7 @@ struct FoundText {
 // Finds `pattern` (zero-terminated) in `text` (zero-terminated; any value up to kLastTemp
 // names the current temporary, whose slot length is not used) and sets LastMatch to the
 // result's position. One-byte patterns match exactly and need no word boundary; longer
-// ones are screened 16 positions at a time by their first two bytes. Reads the text only
+// ones are screened 16 positions at a time by two of their bytes. Reads the text only
 // up to its terminator and allocates nothing. Finds nothing ({null, 0}) for an empty
 // pattern or a first candidate outside the text: a start beyond the length + 1 (forward)
 // or beyond the length (backward). An explicit start or a continuation also scans the
