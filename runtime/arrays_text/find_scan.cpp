@@ -153,13 +153,13 @@ struct PairScreen {
                             _mm_xor_si128(Folded<kFoldsHigh>(bytes), high));
     }
     // From `chunk` (a multiple of 128 whose first byte is text or the terminator) on, the
-    // first 128-byte chunk whose blocks' Quiet lanes have a zero, with the Quiet lanes of
-    // each half joined. Written out in assembly so that each block costs
-    // exactly its seven operations: two loads, two comparisons, their union, the terminator
-    // test and the join.
+    // first 128-byte chunk where a block has a candidate or a zero byte, with the lanes of
+    // each half where one may lie. Written out in assembly so that each block costs its
+    // operations and no more: without folding, two loads, two comparisons, their union, the
+    // terminator test and the join; with folding, one more for the fold bit.
     struct QuietChunk {
         const char* chunk;
-        Block first, second;  // the Quiet lanes of each half joined
+        unsigned first, second;  // the lanes of each half
     };
     QuietChunk NextChunkWithZero(const char* chunk) const;
 
@@ -188,62 +188,92 @@ struct PairScreen {
     }
 };
 
-#define TARNFOLD_NO_FOLD(reg) ""
-#define TARNFOLD_FOLD(reg) "por %[fold], " reg "\n\t"
-// Block `offset` of the chunk: its Quiet lanes, in `lanes`.
-#define TARNFOLD_QUIET_BLOCK(lanes, offset, FOLD_LOW, FOLD_HIGH)                                            \
+// Without folding, block `offset` of the chunk: its Quiet lanes, in `lanes`.
+#define TARNFOLD_QUIET_BLOCK(lanes, offset)                                                                 \
     "movdqu " offset "(%[chunk],%[minus]), " lanes "\n\t"                                                \
-    "movdqa " offset "(%[chunk]), %[highBytes]\n\t" FOLD_LOW(lanes) FOLD_HIGH("%[highBytes]")             \
+    "movdqa " offset "(%[chunk]), %[highBytes]\n\t"                                                       \
     "pxor %[low], " lanes "\n\t"                                                                          \
     "pxor %[high], %[highBytes]\n\t"                                                                      \
     "por %[highBytes], " lanes "\n\t"                                                                     \
     "pminub " offset "(%[chunk]), " lanes "\n\t"
 // Four blocks from `offset` joined into `half`.
-#define TARNFOLD_QUIET_HALF(half, offset, next1, next2, next3, FOLD_LOW, FOLD_HIGH)                         \
-    TARNFOLD_QUIET_BLOCK(half, offset, FOLD_LOW, FOLD_HIGH)                                               \
-    TARNFOLD_QUIET_BLOCK("%[lowBytes]", next1, FOLD_LOW, FOLD_HIGH) "pminub %[lowBytes], " half "\n\t"    \
-    TARNFOLD_QUIET_BLOCK("%[lowBytes]", next2, FOLD_LOW, FOLD_HIGH) "pminub %[lowBytes], " half "\n\t"    \
-    TARNFOLD_QUIET_BLOCK("%[lowBytes]", next3, FOLD_LOW, FOLD_HIGH) "pminub %[lowBytes], " half "\n\t"
-#define TARNFOLD_SCREEN_CHUNKS(FOLD_LOW, FOLD_HIGH)                                                          \
-    asm("1:\n\t"                                                                                          \
-        TARNFOLD_QUIET_HALF("%[first]", "0", "16", "32", "48", FOLD_LOW, FOLD_HIGH)                       \
-        TARNFOLD_QUIET_HALF("%[second]", "64", "80", "96", "112", FOLD_LOW, FOLD_HIGH)                    \
-        "add $128, %[chunk]\n\t"                                                                          \
-        "movdqa %[first], %[highBytes]\n\t"                                                               \
-        "pminub %[second], %[highBytes]\n\t"                                                              \
-        "pcmpeqb %[zero], %[highBytes]\n\t"                                                               \
-        "pmovmskb %[highBytes], %[lanes]\n\t"                                                             \
-        "test %[lanes], %[lanes]\n\t"                                                                     \
-        "jz 1b\n\t"                                                                                       \
-        : [chunk] "+r"(chunk), [lanes] "=&r"(lanes), [first] "=&x"(quiet.first),                          \
-          [second] "=&x"(quiet.second), [lowBytes] "=&x"(lowBytes), [highBytes] "=&x"(highBytes)          \
-        : [minus] "r"(minus), [low] "x"(low), [high] "x"(high), [zero] "x"(zero), [fold] "x"(fold)        \
-        : "cc", "memory")
+#define TARNFOLD_QUIET_HALF(half, offset, next1, next2, next3)                                              \
+    TARNFOLD_QUIET_BLOCK(half, offset)                                                                    \
+    TARNFOLD_QUIET_BLOCK("%[lowBytes]", next1) "pminub %[lowBytes], " half "\n\t"                         \
+    TARNFOLD_QUIET_BLOCK("%[lowBytes]", next2) "pminub %[lowBytes], " half "\n\t"                         \
+    TARNFOLD_QUIET_BLOCK("%[lowBytes]", next3) "pminub %[lowBytes], " half "\n\t"
+
+// With folding the bytes are not folded one by one: a lane whose bytes agree but for the
+// fold bit differs from the pattern in that bit alone, so with the fold bit set in every
+// lane a candidate's lane holds exactly the fold bit and any other lane more. Lanes of an
+// unfolded side that differ in the fold bit alone pass the screen too; the comparison
+// settles them. Block `offset` joins its lanes into %[least] and its bytes into %[bytes].
+#define TARNFOLD_FOLDED_BLOCK(offset)                                                                       \
+    "movdqu " offset "(%[chunk],%[minus]), %[lowBytes]\n\t"                                              \
+    "movdqa " offset "(%[chunk]), %[highBytes]\n\t"                                                       \
+    "pxor %[low], %[lowBytes]\n\t"                                                                        \
+    "pxor %[high], %[highBytes]\n\t"                                                                      \
+    "por %[highBytes], %[lowBytes]\n\t"                                                                   \
+    "por %[fold], %[lowBytes]\n\t"                                                                        \
+    "pminub %[lowBytes], %[least]\n\t"                                                                    \
+    "pminub " offset "(%[chunk]), %[bytes]\n\t"
 
 template <bool kFoldsLow, bool kFoldsHigh>
-auto PairScreen<kFoldsLow, kFoldsHigh>::NextChunkWithZero(const char* chunk) const -> QuietChunk {
+[[gnu::always_inline]] inline auto PairScreen<kFoldsLow, kFoldsHigh>::NextChunkWithZero(const char* chunk) const
+    -> QuietChunk {
     const std::ptrdiff_t minus = -static_cast<std::ptrdiff_t>(distance);
-    const Block zero = _mm_setzero_si128(), fold = _mm_set1_epi8(static_cast<char>(kFoldBit));
-    QuietChunk quiet;
-    Block lowBytes, highBytes;
+    const Block zero = _mm_setzero_si128();
+    Block first, second, lowBytes, highBytes;
     unsigned lanes;
-    if constexpr (kFoldsLow && kFoldsHigh)
-        TARNFOLD_SCREEN_CHUNKS(TARNFOLD_FOLD, TARNFOLD_FOLD);
-    else if constexpr (kFoldsLow)
-        TARNFOLD_SCREEN_CHUNKS(TARNFOLD_FOLD, TARNFOLD_NO_FOLD);
-    else if constexpr (kFoldsHigh)
-        TARNFOLD_SCREEN_CHUNKS(TARNFOLD_NO_FOLD, TARNFOLD_FOLD);
-    else
-        TARNFOLD_SCREEN_CHUNKS(TARNFOLD_NO_FOLD, TARNFOLD_NO_FOLD);
-    quiet.chunk = chunk - 128;
-    return quiet;
+    if constexpr (!kFoldsLow && !kFoldsHigh) {
+        asm("1:\n\t"
+            TARNFOLD_QUIET_HALF("%[first]", "0", "16", "32", "48")
+            TARNFOLD_QUIET_HALF("%[second]", "64", "80", "96", "112")
+            "add $128, %[chunk]\n\t"
+            "movdqa %[first], %[highBytes]\n\t"
+            "pminub %[second], %[highBytes]\n\t"
+            "pcmpeqb %[zero], %[highBytes]\n\t"
+            "pmovmskb %[highBytes], %[lanes]\n\t"
+            "test %[lanes], %[lanes]\n\t"
+            "jz 1b\n\t"
+            : [chunk] "+r"(chunk), [lanes] "=&r"(lanes), [first] "=&x"(first), [second] "=&x"(second),
+              [lowBytes] "=&x"(lowBytes), [highBytes] "=&x"(highBytes)
+            : [minus] "r"(minus), [low] "x"(low), [high] "x"(high), [zero] "x"(zero)
+            : "cc", "memory");
+        return {chunk - 128, Bits(_mm_cmpeq_epi8(first, zero)), Bits(_mm_cmpeq_epi8(second, zero))};
+    } else {
+        const Block fold = _mm_set1_epi8(static_cast<char>(kFoldBit));
+        Block& least = first;
+        Block& bytes = second;
+        asm("1:\n\t"
+            "movdqu (%[chunk],%[minus]), %[least]\n\t"
+            "movdqa (%[chunk]), %[highBytes]\n\t"
+            "pxor %[low], %[least]\n\t"
+            "pxor %[high], %[highBytes]\n\t"
+            "por %[highBytes], %[least]\n\t"
+            "por %[fold], %[least]\n\t"
+            "movdqa (%[chunk]), %[bytes]\n\t"
+            TARNFOLD_FOLDED_BLOCK("16") TARNFOLD_FOLDED_BLOCK("32") TARNFOLD_FOLDED_BLOCK("48")
+            TARNFOLD_FOLDED_BLOCK("64") TARNFOLD_FOLDED_BLOCK("80") TARNFOLD_FOLDED_BLOCK("96")
+            TARNFOLD_FOLDED_BLOCK("112")
+            "add $128, %[chunk]\n\t"
+            "psubusb %[fold], %[least]\n\t"
+            "pminub %[bytes], %[least]\n\t"
+            "pcmpeqb %[zero], %[least]\n\t"
+            "pmovmskb %[least], %[lanes]\n\t"
+            "test %[lanes], %[lanes]\n\t"
+            "jz 1b\n\t"
+            : [chunk] "+r"(chunk), [lanes] "=&r"(lanes), [least] "=&x"(least), [bytes] "=&x"(bytes),
+              [lowBytes] "=&x"(lowBytes), [highBytes] "=&x"(highBytes)
+            : [minus] "r"(minus), [low] "x"(low), [high] "x"(high), [zero] "x"(zero), [fold] "x"(fold)
+            : "cc", "memory");
+        return {chunk - 128, lanes, lanes};
+    }
 }
 
-#undef TARNFOLD_SCREEN_CHUNKS
+#undef TARNFOLD_FOLDED_BLOCK
 #undef TARNFOLD_QUIET_HALF
 #undef TARNFOLD_QUIET_BLOCK
-#undef TARNFOLD_FOLD
-#undef TARNFOLD_NO_FOLD
 
 // Where a screened forward pass delivers candidates: lane j of `bits` is a candidate
 // starting at lane0 + j whose bytes before `settled` are known to agree. True to stop.
@@ -350,16 +380,11 @@ void ScreenedPass(const char* start, const ScreenedPattern& screened, ScreenPair
     constexpr std::uintptr_t kChunk = 128;
     for (; (reinterpret_cast<std::uintptr_t>(block) & (kChunk - 1)) != 0; block += 16)
         if (ExamineBlock(block, screen, pair.high, settled, sink)) return;
-    const Block zero = _mm_setzero_si128();
     for (;; block += kChunk) {
         const auto quiet = screen.NextChunkWithZero(block);
         block = quiet.chunk;
-        if (unsigned lanes = Bits(_mm_cmpeq_epi8(quiet.first, zero));
-            lanes != 0 && ExamineHalf(block, lanes, screen, pair.high, settled, sink))
-            return;
-        if (unsigned lanes = Bits(_mm_cmpeq_epi8(quiet.second, zero));
-            lanes != 0 && ExamineHalf(block + 64, lanes, screen, pair.high, settled, sink))
-            return;
+        if (quiet.first != 0 && ExamineHalf(block, quiet.first, screen, pair.high, settled, sink)) return;
+        if (quiet.second != 0 && ExamineHalf(block + 64, quiet.second, screen, pair.high, settled, sink)) return;
     }
 }
 
