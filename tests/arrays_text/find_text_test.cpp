@@ -237,5 +237,18 @@ TEST(FindText, MatchesAcrossBlockBoundaries) {
     }
 }
 
+// A backward search of the whole text compares candidates in one forward pass up to a
+// budget; past it, a backward scan from the end settles the rest. Thousands of candidates
+// that fail, with the last match before, after or on both sides of where the budget ends.
+TEST(FindText, LastMatchAmongThousandsOfCandidates) {
+    std::string run;
+    for (int i = 0; i < 6000; ++i) run += "xy";
+    for (const std::string& text : {"xya" + run, run + "xya" + run.substr(0, 6), "xya" + run + "xya", run}) {
+        std::size_t at = text.rfind("xya");
+        EXPECT_EQ(FindText(-1, text.c_str(), "xya", FindBackward).position,
+                  at == std::string::npos ? 0 : static_cast<std::int32_t>(at + 1));
+    }
+}
+
 }  // namespace
 }  // namespace tarnfold
