@@ -24,6 +24,12 @@ constexpr long double kTwo63 = 0x1p63L;
 // point, ".0" and "e+100" fit with space to spare.
 constexpr std::ptrdiff_t kNumberRoom = 48;
 
+// "00" to "99": the two digits of each pair, in writing order.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 constexpr std::uint64_t kPowersOfTen[] = {
     1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull, 10000000ull, 100000000ull,
     1000000000ull, 10000000000ull, 100000000000ull, 1000000000000ull, 10000000000000ull,
@@ -302,13 +308,29 @@ char* WriteDigitsBackward(const std::uint64_t* value, char* last, const char* po
         put(static_cast<std::uint32_t>(v - quotient * 10));
         v = quotient;
     }
-    // Quotient by ten: bits 35 and up of w * 0xCCCCCCCD.
+    // Two digits a step while three or more remain: the quotient by a hundred is bits 37
+    // and up of w * 0x51EB851F (exact for every 32-bit w), the pair comes from a table.
+    // Only the step whose two places hold the point writes digit by digit.
     std::uint32_t w = static_cast<std::uint32_t>(v);
-    do {
-        std::uint32_t quotient = static_cast<std::uint32_t>((std::uint64_t{w} * 0xCCCCCCCDu) >> 35);
+    while (w >= 100) {
+        const auto quotient = static_cast<std::uint32_t>((std::uint64_t{w} * 0x51EB851Fu) >> 37);
+        const std::uint32_t pair = w - quotient * 100;
+        if (reinterpret_cast<std::uintptr_t>(p) - reinterpret_cast<std::uintptr_t>(point) <= 1) {
+            put(kDigitPairs[2 * pair + 1] - '0');
+            put(kDigitPairs[2 * pair] - '0');
+        } else {
+            std::memcpy(p - 1, kDigitPairs + 2 * pair, 2);
+            p -= 2;
+        }
+        w = quotient;
+    }
+    // One or two digits left; quotient by ten: bits 35 and up of w * 0xCCCCCCCD.
+    if (w >= 10) {
+        const auto quotient = static_cast<std::uint32_t>((std::uint64_t{w} * 0xCCCCCCCDu) >> 35);
         put(w - quotient * 10);
         w = quotient;
-    } while (w != 0);
+    }
+    put(w);
     return p;
 }
 
