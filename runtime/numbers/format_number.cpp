@@ -24,6 +24,12 @@ constexpr long double kTwo63 = 0x1p63L;
 // point, ".0" and "e+100" fit with space to spare.
 constexpr std::ptrdiff_t kNumberRoom = 48;
 
+// "00" to "99": the two digits of each pair, in writing order.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 constexpr std::uint64_t kPowersOfTen[] = {
     1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull, 10000000ull, 100000000ull,
     1000000000ull, 10000000000ull, 100000000000ull, 1000000000000ull, 10000000000000ull,
@@ -113,7 +119,16 @@ long double Evaluate(Word descriptor) {
     if (groups0 < (1u << kNumberGroupBits) && (groups0 & 7) == kNumberOpNone && ValueStack.depth == 0) {
         const Word type = groups0 >> 3;
         if (type != kOperandNegate && type != 5 && type != 7) {
-            long double value = ReadOperand(type, OperandList[0]);
+            const Word slot = OperandList[0];
+            long double value;
+            if (type == kOperandFloat64 && slot != 0) {  // the common operand, read here
+                const auto* address = reinterpret_cast<const void*>(static_cast<std::uintptr_t>(slot));
+                double operand;
+                std::memcpy(&operand, address, sizeof operand);
+                value = operand;
+            } else {
+                value = ReadOperand(type, slot);
+            }
             OperandList[0] = 0;
             return value;
         }
@@ -153,6 +168,52 @@ long double Evaluate(Word descriptor) {
     return stack[depth - 1];
 }
 
+// WriteDigitsBackward's digits, inline where FormatNumber writes its layouts.
+[[gnu::always_inline]] inline char* WriteDigits(std::uint64_t v, char* last, const char* point) {
+    char* p = last;
+    auto put = [&](std::uint32_t digit) {
+        if (p == point) *p-- = '.';
+        *p-- = static_cast<char>('0' + digit);
+    };
+    // Quotient by ten: bits 67 and up of v * 0xCCCCCCCCCCCCCCCD, from four 32x32 products.
+    while (v >> 32) {
+        constexpr std::uint64_t kLow = 0xCCCCCCCDu, kHigh = 0xCCCCCCCCu;
+        std::uint64_t vLow = static_cast<std::uint32_t>(v), vHigh = v >> 32;
+        std::uint64_t lowLow = vLow * kLow, lowHigh = vLow * kHigh;
+        std::uint64_t highLow = vHigh * kLow, highHigh = vHigh * kHigh;
+        std::uint64_t middle = (lowLow >> 32) + static_cast<std::uint32_t>(lowHigh) +
+                               static_cast<std::uint32_t>(highLow);
+        std::uint64_t upper = highHigh + (lowHigh >> 32) + (highLow >> 32) + (middle >> 32);
+        std::uint64_t quotient = upper >> 3;
+        put(static_cast<std::uint32_t>(v - quotient * 10));
+        v = quotient;
+    }
+    // Two digits a step while three or more remain: the quotient by a hundred is bits 37
+    // and up of w * 0x51EB851F (exact for every 32-bit w), the pair comes from a table.
+    // Only the step whose two places hold the point writes digit by digit.
+    std::uint32_t w = static_cast<std::uint32_t>(v);
+    while (w >= 100) {
+        const auto quotient = static_cast<std::uint32_t>((std::uint64_t{w} * 0x51EB851Fu) >> 37);
+        const std::uint32_t pair = w - quotient * 100;
+        if (reinterpret_cast<std::uintptr_t>(p) - reinterpret_cast<std::uintptr_t>(point) <= 1) {
+            put(pair % 10);
+            put(pair / 10);
+        } else {
+            std::memcpy(p - 1, kDigitPairs + 2 * pair, 2);
+            p -= 2;
+        }
+        w = quotient;
+    }
+    // One or two digits left; quotient by ten: bits 35 and up of w * 0xCCCCCCCD.
+    if (w >= 10) {
+        const auto quotient = static_cast<std::uint32_t>((std::uint64_t{w} * 0xCCCCCCCDu) >> 35);
+        put(w - quotient * 10);
+        w = quotient;
+    }
+    put(w);
+    return p;
+}
+
 char* WriteFailure(char* out) {
     std::memcpy(out, kNumberFailureText, 3);
     return out + 3;
@@ -167,9 +228,8 @@ char* WriteExponent(char* out, int exponent) {
         *out++ = static_cast<char>('0' + magnitude / 100);
         magnitude %= 100;
     }
-    *out++ = static_cast<char>('0' + magnitude / 10);
-    *out++ = static_cast<char>('0' + magnitude % 10);
-    return out;
+    std::memcpy(out, kDigitPairs + 2 * magnitude, 2);
+    return out + 2;
 }
 
 char* WriteInteger(char* out, long double magnitude) {
@@ -212,7 +272,7 @@ char* WriteLeadingDigitLayout(char* out, std::uint64_t n, int digits, int expone
         out[2] = '0';
         end = out + 3;
     } else {
-        WriteDigitsBackward(&n, out + digits, out + 1);
+        WriteDigits(n, out + digits, out + 1);
         end = out + digits + 1;
     }
     return exponent != 0 ? WriteExponent(end, exponent) : end;
@@ -265,7 +325,7 @@ char* WriteNumber(char* out, long double v, int digits, bool integerMode) {
             return out;
         }
         char* point = out + integerDigits;
-        WriteDigitsBackward(&n, point + decimals, point);
+        WriteDigits(n, point + decimals, point);
         return point + decimals + 1;
     }
     if (exponent < 0 && exponent >= -3) {  // small: a carry's '1' lands on the last zero
@@ -274,7 +334,7 @@ char* WriteNumber(char* out, long double v, int digits, bool integerMode) {
         out[1] = '.';
         std::memset(out + 2, '0', static_cast<std::size_t>(zeros));
         char* last = out + 1 + zeros + digits;
-        WriteDigitsBackward(&n, last, out + 1);
+        WriteDigits(n, last, out + 1);
         return last + 1;
     }
     return WriteLeadingDigitLayout(out, n, digits, exponent, carry);
@@ -283,33 +343,7 @@ char* WriteNumber(char* out, long double v, int digits, bool integerMode) {
 }  // namespace
 
 char* WriteDigitsBackward(const std::uint64_t* value, char* last, const char* point) {
-    std::uint64_t v = *value;
-    char* p = last;
-    auto put = [&](std::uint32_t digit) {
-        if (p == point) *p-- = '.';
-        *p-- = static_cast<char>('0' + digit);
-    };
-    // Quotient by ten: bits 67 and up of v * 0xCCCCCCCCCCCCCCCD, from four 32x32 products.
-    while (v >> 32) {
-        constexpr std::uint64_t kLow = 0xCCCCCCCDu, kHigh = 0xCCCCCCCCu;
-        std::uint64_t vLow = static_cast<std::uint32_t>(v), vHigh = v >> 32;
-        std::uint64_t lowLow = vLow * kLow, lowHigh = vLow * kHigh;
-        std::uint64_t highLow = vHigh * kLow, highHigh = vHigh * kHigh;
-        std::uint64_t middle = (lowLow >> 32) + static_cast<std::uint32_t>(lowHigh) +
-                               static_cast<std::uint32_t>(highLow);
-        std::uint64_t upper = highHigh + (lowHigh >> 32) + (highLow >> 32) + (middle >> 32);
-        std::uint64_t quotient = upper >> 3;
-        put(static_cast<std::uint32_t>(v - quotient * 10));
-        v = quotient;
-    }
-    // Quotient by ten: bits 35 and up of w * 0xCCCCCCCD.
-    std::uint32_t w = static_cast<std::uint32_t>(v);
-    do {
-        std::uint32_t quotient = static_cast<std::uint32_t>((std::uint64_t{w} * 0xCCCCCCCDu) >> 35);
-        put(w - quotient * 10);
-        w = quotient;
-    } while (w != 0);
-    return p;
+    return WriteDigits(*value, last, point);
 }
 
 char* FormatNumber(Word format, Word descriptor) {

@@ -67,7 +67,8 @@ inline char* FormatNumber(const char* format, Word descriptor) {
 
 // Writes the decimal digits of *value backwards, the last digit at `last`; a '.' goes at
 // `point` when the digits reach it (null: no point). No leading zeros; 0 gives "0". Divides
-// by ten by reciprocal multiplication, in 64-bit steps only while the value needs them.
+// by reciprocal multiplication, in 64-bit steps (by ten) only while the value needs them,
+// then in 32-bit steps by a hundred, two digits at a time from a table.
 // Returns the position just before the first character written.
 char* WriteDigitsBackward(const std::uint64_t* value, char* last, const char* point);
 

@@ -250,6 +250,63 @@ void Store(void* destination, long double value) {
     }
 }
 
+// The common shape in one pass: no skipped lead character, optional '0's, an optional '-',
+// at most nine digits with at most one '.' among them, an optional exponent ('e' or 'E',
+// an optional sign, one to three digits), and then the terminator. Such a text has no 'h'
+// before its terminator, so the suffix search finds nothing, and it ends at the terminator,
+// a blank: Run and Decimal give the same value and the count up to the terminator. Any
+// other text returns false, and Run reads it from the start.
+bool QuickDecimal(const Byte* text, Parsed& parsed) {
+    const Byte* start = text;
+    while (*start == '0') ++start;
+    const bool negative = *start == '-';
+    const Byte* const digitsStart = start + (negative ? 1 : 0);
+    const Byte* p = digitsStart;
+    std::uint32_t value = 0;
+    unsigned digit;
+    while ((digit = static_cast<unsigned>(*p) - '0') < 10) {
+        value = value * 10 + digit;
+        ++p;
+    }
+    int scale = 0;  // the exponent less the digits after the point
+    std::ptrdiff_t digits = p - digitsStart;
+    if (*p == '.') {
+        const Byte* const point = p++;
+        while ((digit = static_cast<unsigned>(*p) - '0') < 10) {
+            value = value * 10 + digit;
+            ++p;
+        }
+        scale = -static_cast<int>(p - point - 1);
+        digits = p - digitsStart - 1;
+    }
+    // More than nine digits, whose value may not fit 32 bits: the long way.
+    if (digits > kExactDigits32) return false;
+    // An 'e' that starts the number is no exponent: the long way.
+    if ((*p | 0x20) == 'e' && p != start) {
+        const Byte* e = p + 1;
+        const bool exponentNegative = *e == '-';
+        if (*e == '+' || *e == '-') ++e;
+        if ((digit = static_cast<unsigned>(*e) - '0') >= 10) return false;
+        int exponent = static_cast<int>(digit);
+        ++e;
+        if ((digit = static_cast<unsigned>(*e) - '0') < 10) {
+            exponent = exponent * 10 + static_cast<int>(digit);
+            ++e;
+            if ((digit = static_cast<unsigned>(*e) - '0') < 10) {
+                exponent = exponent * 10 + static_cast<int>(digit);
+                ++e;
+            }
+        }
+        scale += exponentNegative ? -exponent : exponent;
+        p = e;
+    }
+    if (*p != '\0') return false;
+    long double result = static_cast<std::int32_t>(value);
+    if (scale != 0 && scale >= kLowestScale && scale <= kHighestScale) result = result * PowerOfTen(scale);
+    parsed = {result, static_cast<std::int32_t>(p - text), negative};
+    return true;
+}
+
 }  // namespace
 
 std::int32_t ParseNumber(Word source, void* destination) {
@@ -257,7 +314,9 @@ std::int32_t ParseNumber(Word source, void* destination) {
     const char* text = source == kLastTemp ? SelectTempSlot(0)->text
                                            : reinterpret_cast<const char*>(static_cast<std::uintptr_t>(source));
     if (text == nullptr) text = EmptyString;
-    Parsed parsed = Parser(reinterpret_cast<const Byte*>(text)).Run();
+    const auto* bytes = reinterpret_cast<const Byte*>(text);
+    Parsed parsed;
+    if (*bytes < '-' || !QuickDecimal(bytes, parsed)) parsed = Parser(bytes).Run();
     Store(destination, parsed.negative ? -parsed.value : parsed.value);
     return parsed.count;
 }

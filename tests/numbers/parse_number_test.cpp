@@ -125,6 +125,22 @@ TEST(ParseNumber, Exponents) {
                 {"1e300", 1, 5}});
 }
 
+// Texts that are read in one pass (up to nine digits, one point, an exponent, then the
+// terminator) beside the ones just outside that shape.
+TEST(ParseNumber, OnePassShapesAndTheirNeighbours) {
+    ExpectRows({{"123456789", 123456789, 9},
+                {"1234567890", 1234567890, 10},
+                {"12345.6789", FloorDouble("123456789", -4), 10},
+                {"-1234.5", -1234.5, 7},
+                {"0-5", -5, 3},
+                {"-", -0.0, 1},
+                {"E00", 0, 0},
+                {"e5", 0, 0},
+                {"12 ah", 18, -3},
+                {"1e5 h", 100000, 3},
+                {"12.5e+0070", 125000000, 9}});
+}
+
 TEST(ParseNumber, ExponentLetterWithoutDigitEndsTheNumber) {
     // An 'e' not followed by a digit once read its next byte, even the terminator, as one.
     ExpectRows({{"5eggs", 5, 0},
