@@ -19,7 +19,9 @@ ScreenedPattern ScreenedFor(const char* pattern, Word mode) {
 }
 
 const char* TextOf(const char* text) {
-    if (reinterpret_cast<std::uintptr_t>(text) > kLastTemp) return text;
+    const auto value = reinterpret_cast<std::uintptr_t>(text);
+    if (value >= kLowestAddress) return text;
+    if (value > kLastTemp) return EmptyString;  // no text lies there
     const TempSlot& slot = *SelectTempSlot(0);
     return slot.text != nullptr ? slot.text : EmptyString;
 }
@@ -56,7 +58,7 @@ std::int64_t BackwardStart(const char* text, std::int32_t start) {
 
 FoundText FindText(std::int32_t start, const char* text, const char* pattern, Word mode) {
     text = TextOf(text);
-    if (pattern[0] == '\0') return Found(text, nullptr);
+    if (reinterpret_cast<std::uintptr_t>(pattern) < kLowestAddress || pattern[0] == '\0') return Found(text, nullptr);
     const bool oneByte = pattern[1] == '\0';
     if (mode & FindBackward) {
         if (start < 0 && !oneByte) return Found(text, ScanScreenedLast(text, ScreenedFor(pattern, mode)));

@@ -39,7 +39,9 @@ struct FoundText {
 };
 
 // Finds `pattern` (zero-terminated) in `text` (zero-terminated; any value up to kLastTemp
-// names the current temporary, whose slot length is not used) and sets LastMatch to the
+// names the current temporary, whose slot length is not used; other values below
+// kLowestAddress, where no text lies, read as empty, as such a pattern does) and sets
+// LastMatch to the
 // result's position. One-byte patterns match exactly and need no word boundary; longer
 // ones are screened 16 positions at a time by two of their bytes. Reads the text only
 // up to its terminator and allocates nothing. Finds nothing ({null, 0}) for an empty

@@ -25,7 +25,7 @@ Source SlotSource(const TempSlot& slot) {
 Source ResolveSource(const char* source) {
     auto token = static_cast<Word>(reinterpret_cast<std::uintptr_t>(source));
     if (token == kLastTemp) return SlotSource(*SelectTempSlot(0));
-    if (token >= kFirstPointerToken) return {source, static_cast<std::int32_t>(std::strlen(source))};
+    if (token >= kLowestAddress) return {source, static_cast<std::int32_t>(std::strlen(source))};
     if (token >= SlotToken(1) && token <= SlotToken(kTempSlotCount)) {
         SelectTempSlot(0);  // starts the runtime
         return SlotSource(TempSlotTable.slot[token - 10]);

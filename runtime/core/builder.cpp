@@ -56,7 +56,7 @@ void MeasureParts(const Word* args, BuildParts& parts) {
         Word token = args[i];
         if (token == kLastTemp) {
             ++temporaries;
-        } else if (token >= kFirstPointerToken) {
+        } else if (token >= kLowestAddress) {
             const char* text = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(token));
             parts.Set(i, text, kWide ? WideByteLength(text) : TextLength(text));
         } else if (token >= SlotToken(1) && token <= SlotToken(kTempSlotCount)) {

@@ -165,7 +165,7 @@ TextRef ResolveTextArg(const char* arg) {
         if (slot.text == nullptr) return {EmptyString, 0};  // no temporary recorded yet
         return {slot.text, slot.length < 0 ? -slot.length : slot.length};
     }
-    if (token >= kFirstPointerToken) {
+    if (token >= kLowestAddress) {
         const char* end = arg;
         while (*end != '\0') ++end;
         return {arg, static_cast<std::int32_t>(end - arg)};

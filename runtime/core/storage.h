@@ -30,7 +30,10 @@ inline constexpr Word kTokenTwoSpaces = 4;
 inline constexpr Word kTokenFourSpaces = 5;
 inline constexpr Word kTokenExeFolder = 6;       // the executable's folder with its separator
 inline constexpr Word kTokenX = 7;               // "X"
-inline constexpr Word kFirstPointerToken = 0x78; // this and above: a pointer to a text
+// No system gives a program memory below 64 KiB: values from kLowestAddress up are texts'
+// addresses, and a value below it that is no token is an invalid token (the empty text),
+// never read from.
+inline constexpr Word kLowestAddress = 0x10000;
 constexpr Word SlotToken(int slot) { return static_cast<Word>(10 + slot); }  // slot 1..20
 
 // An element record of a string array: positive length = owned block, negative = borrowed.
@@ -104,8 +107,8 @@ RecordedTemp RecordTemp(const void* end);
 // The text of a predefined (1..7) or slot-number (11..30) token; {nullptr, 0} otherwise.
 TextRef ResolveToken(Word token);
 // The text an argument that takes a text names: kLastTemp is the current temporary, tokens
-// as ResolveToken, anything from kFirstPointerToken up a zero-terminated text (measured
-// here). Invalid tokens and null name the empty text.
+// as ResolveToken, anything from kLowestAddress up a zero-terminated text (measured here).
+// Invalid tokens, other values below kLowestAddress and null name the empty text.
 TextRef ResolveTextArg(const char* arg);
 
 // A block of `size` bytes from the process heap, zero-filled on request. FatalError 1 on

@@ -34,10 +34,9 @@ inline constexpr Word kModeCreate = 'O';
 using FileRef = Word;
 constexpr bool IsSlotRef(FileRef ref) { return ref < kFileSlotCount; }
 
-// No system gives a program memory below 64 KiB: a FileRef from 10 to 0xFFFF, or a name or
-// path pointer below it, is neither a slot nor an address. The file operations refuse it
-// as a file they cannot open (naming the number) and never read from it.
-inline constexpr Word kLowestAddress = 0x10000;
+// A FileRef from 10 to 0xFFFF, or a name or path pointer below kLowestAddress, is neither a
+// slot nor an address. The file operations refuse it as a file they cannot open (naming the
+// number) and never read from it.
 constexpr bool IsAddressRef(FileRef ref) { return ref >= kLowestAddress; }
 inline bool IsAddress(const void* pointer) { return reinterpret_cast<std::uintptr_t>(pointer) >= kLowestAddress; }
 

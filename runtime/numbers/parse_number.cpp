@@ -311,8 +311,9 @@ bool QuickDecimal(const Byte* text, Parsed& parsed) {
 
 std::int32_t ParseNumber(Word source, void* destination) {
     EnsurePowerTable();
-    const char* text = source == kLastTemp ? SelectTempSlot(0)->text
-                                           : reinterpret_cast<const char*>(static_cast<std::uintptr_t>(source));
+    const char* text = source == kLastTemp       ? SelectTempSlot(0)->text
+                       : source < kLowestAddress ? nullptr  // no text lies there
+                                                 : reinterpret_cast<const char*>(static_cast<std::uintptr_t>(source));
     if (text == nullptr) text = EmptyString;
     const auto* bytes = reinterpret_cast<const Byte*>(text);
     Parsed parsed;

@@ -20,7 +20,7 @@ inline constexpr std::int32_t kParseNotANumber = -127;
 inline constexpr std::int32_t kParseBinaryBias = 256;
 
 // Reads one number from `source` (a text's address, or kLastTemp for the current
-// temporary) after skipping the characters below '-', and stores it by the destination's
+// temporary; other values below kLowestAddress read as the empty text) after skipping the characters below '-', and stores it by the destination's
 // size code, rounding toward negative infinity: the floor for a 32-bit integer, whose
 // overflow stores -2147483648. A null destination leaves the value on the value stack for
 // FormatNumber. A text that is not a number stores the not-a-number value and gives

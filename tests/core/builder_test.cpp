@@ -156,8 +156,20 @@ TEST(StringBuilderFreshTest, TemporaryTokensBeforeAnyTemporaryNameTheEmptyText) 
     });
 }
 
+// No text lies below 64 KiB: values there that are no token name the empty text wherever
+// a text is taken, and nothing reads from them.
 TEST_F(StringBuilderTest, InvalidTokensContributeNothing) {
     EXPECT_STREQ(StringBuilder(ToVariable(4), "a", 0u, 9u, "b", nullptr), "ab");
+    for (Word value : {0x78u, 0x7Eu, 0x80u, 0xFFFFu}) {
+        const auto* text = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(value));
+        EXPECT_STREQ(StringBuilder(ToVariable(3), "a", value, "b", nullptr), "ab");
+        EXPECT_EQ(SubText(text, 1, 1)->length, 0);
+        EXPECT_EQ(FindText(1, "abc", text, FindExact).position, 0);
+        EXPECT_EQ(ParseNumber(value, nullptr), ParseNumber("", nullptr));
+        if (value > kLastTemp) {
+            EXPECT_EQ(FindText(1, text, "a", FindExact).position, 0);
+        }
+    }
 }
 
 class ConsoleBuild : public StringBuilderTest {

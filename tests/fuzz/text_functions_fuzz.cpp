@@ -98,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     arg = text().c_str();
                     source = {arg, static_cast<std::int32_t>(std::strlen(arg))};
                 } else if (kind == 2) {
-                    Word token = in.PickValueInArray({1u, 2u, 3u, 4u, 5u, 7u, 0u, 8u, 9u, 10u, 31u, 0x77u});
+                    Word token = in.PickValueInArray({1u, 2u, 3u, 4u, 5u, 7u, 0u, 8u, 9u, 10u, 31u, 0x77u, 0x78u, 0x7Eu, 0x80u, 0xFFFFu});
                     arg = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(token));
                     source = token <= 7 && kPredefined[token] ? View{PredefinedStrings[token].text, PredefinedStrings[token].length}
                                                               : View{EmptyString, 0};
