@@ -19,7 +19,9 @@ int CompareTextNoCase(const char* a, const char* b);
 
 // Sorts `count` element records in place with the C library's qsort, ordered by
 // CompareTextNoCase of their texts (descending: the reverse). Lengths move with their
-// records; equal texts end in any order. Not re-entrant: one sort at a time.
+// records; equal texts end in any order. Takes one heap block of 8 bytes per record for
+// the sort's keys (each text's first four folded bytes), so that most comparisons read no
+// text; without that block it sorts the records themselves, in the same order.
 void SortRecords(ElementRecord* records, std::size_t count, bool descending);
 
 }  // namespace tarnfold

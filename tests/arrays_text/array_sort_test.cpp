@@ -1,6 +1,9 @@
 // Sorting string arrays: the case-folding order, the ranges sorted, and the faults guarded.
+#include <algorithm>
 #include <climits>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "array_fixture.h"
 #include "arrays_text/sort_compare.h"
@@ -8,6 +11,8 @@
 
 #ifndef _WIN32
 #include <strings.h>
+
+#include "platform/posix/fault_injection.h"
 #endif
 
 namespace tarnfold {
@@ -104,6 +109,66 @@ TEST_F(SortArrayTest, NullTextsSortAsTheEmptyText) {
     SortArray(-3);
     EXPECT_THAT(TextsOf(3), ElementsAre("b", "a", "<empty>"));
 }
+
+// The sort orders by the first four folded bytes before it reads further: texts that end
+// before, at and after the fourth byte, equal or differing in case on either side of it,
+// in both directions, against a plain byte-by-byte reference.
+std::vector<std::string> TextsAroundTheFourthByte() {
+    std::mt19937 random(4);
+    const char alphabet[] = "aAbB_[\xE9\xC9";
+    std::vector<std::string> texts;
+    for (int i = 0; i < 400; ++i) {
+        std::string text(1 + random() % 7, ' ');
+        for (char& c : text) c = alphabet[random() % (sizeof alphabet - 1)];
+        texts.push_back(text);
+    }
+    return texts;
+}
+
+int ReferenceOrder(const std::string& a, const std::string& b) {
+    auto fold = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 0x20 : c; };
+    for (std::size_t i = 0;; ++i) {
+        int x = i < a.size() ? fold(a[i]) : 0, y = i < b.size() ? fold(b[i]) : 0;
+        if (x != y || x == 0) return x - y;
+    }
+}
+
+void ExpectSortedTexts(std::int32_t number, bool descending) {
+    const std::vector<std::string> texts = TextsOf(number);
+    for (std::size_t i = 1; i < texts.size(); ++i) {
+        const int order = ReferenceOrder(texts[i - 1], texts[i]);
+        ASSERT_TRUE(descending ? order >= 0 : order <= 0) << i << ": " << texts[i - 1] << " | " << texts[i];
+    }
+}
+
+TEST_F(SortArrayTest, OrdersTextsOnBothSidesOfTheFourthByte) {
+    const std::vector<std::string> texts = TextsAroundTheFourthByte();
+    std::vector<const char*> pointers;
+    for (const std::string& text : texts) pointers.push_back(text.c_str());
+    for (bool descending : {false, true}) {
+        ArrayOf(8, pointers);
+        SortArray(descending ? -8 : 8);
+        ExpectSortedTexts(8, descending);
+        std::vector<std::string> sorted = TextsOf(8), given(texts.begin(), texts.end());
+        std::sort(sorted.begin(), sorted.end());
+        std::sort(given.begin(), given.end());
+        EXPECT_EQ(sorted, given);  // the same texts, each once
+    }
+}
+
+#ifndef _WIN32
+// Without room for its keys the sort compares the element records themselves.
+TEST_F(SortArrayTest, SortsInPlaceWhenItsKeysFindNoRoom) {
+    StringArray* array = ArrayOf(9, {"delta", "Alpha", "alphabet", "Bravo", "_", "ALPHA1"});
+    array->Element(4)->length = -1;  // as if borrowed: lengths move with their records
+    posix::ArmFault(posix::FaultPoint::Allocation, 1);
+    SortArray(9);
+    posix::ArmFault(posix::FaultPoint::Allocation, 0);
+    EXPECT_THAT(TextsOf(9), ElementsAre("_", "Alpha", "ALPHA1", "alphabet", "Bravo", "delta"));
+    EXPECT_EQ(array->Element(0)->length, -1);
+    array->Element(0)->length = 1;
+}
+#endif
 
 TEST_F(SortArrayTest, CountBeyondTheElementsSortsThemAll) {
     ArrayOf(4, {"c", "b", "a"});

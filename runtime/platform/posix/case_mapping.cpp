@@ -42,71 +42,85 @@ constexpr CaseTable kUpper = MakeUpper();
 constexpr CaseTable kLower = MakeLower();
 static_assert(kUpper[0xB5] == 0xB5 && kUpper[0xDF] == 0xDF && kLower[0xD7] == 0xD7);
 
-// Bytes through the table, one by one.
-void MapBytes(unsigned char* bytes, std::size_t count, const CaseTable& table) {
+// Bytes through the table, one by one. Out of line: the rare path of the SSE2 steps.
+__attribute__((noinline)) void MapBytes(unsigned char* bytes, std::size_t count, const CaseTable& table) {
     for (std::size_t i = 0; i < count; ++i) bytes[i] = table[bytes[i]];
 }
 
 // The ASCII letters from `first` (a letter's 26) switch case: adding 0x80 - first puts them
 // at the signed bytes -128 to -103, below every other byte under 0x80, so one signed
 // compare finds them; their bit 0x20 flips. Bytes of 0x80 and up take the table.
-class AsciiLetters {
-public:
-    explicit AsciiLetters(char first)
-        : shift_(_mm_set1_epi8(static_cast<char>(0x80 - first))),
-          lastLetter_(_mm_set1_epi8(static_cast<char>(0x80 + 25))),
-          caseBit_(_mm_set1_epi8(0x20)) {}
-    __m128i Switched(__m128i bytes) const {
-        __m128i other = _mm_cmpgt_epi8(_mm_add_epi8(bytes, shift_), lastLetter_);
-        return _mm_xor_si128(bytes, _mm_andnot_si128(other, caseBit_));
-    }
-
-private:
-    __m128i shift_, lastLetter_, caseBit_;
-};
+template <char kFirst>
+__m128i SwitchedLetters(__m128i bytes) {
+    const __m128i shifted = _mm_add_epi8(bytes, _mm_set1_epi8(static_cast<char>(0x80 - kFirst)));
+    const __m128i letters = _mm_cmplt_epi8(shifted, _mm_set1_epi8(static_cast<char>(0x80 + 26)));
+    return _mm_xor_si128(bytes, _mm_and_si128(letters, _mm_set1_epi8(0x20)));
+}
 
 __m128i Load(const unsigned char* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); }
 void Store(unsigned char* at, __m128i bytes) { _mm_storeu_si128(reinterpret_cast<__m128i*>(at), bytes); }
 bool AllAscii(__m128i bytes) { return _mm_movemask_epi8(bytes) == 0; }
 
 // 16 bytes in place: the ASCII switch when all are ASCII, else the table.
-void Map16(unsigned char* at, const AsciiLetters& letters, const CaseTable& table) {
+template <char kFirst>
+void Map16(unsigned char* at, const CaseTable& table) {
     __m128i bytes = Load(at);
     if (AllAscii(bytes))
-        Store(at, letters.Switched(bytes));
+        Store(at, SwitchedLetters<kFirst>(bytes));
     else
         MapBytes(at, 16, table);
 }
 
+// The bytes from `bytes` to `last` + 16, more than 48 of them, 32 bytes a step and then the
+// 16 bytes that end them. Out of line, so that short texts pay for none of its registers.
+template <char kFirst>
+__attribute__((noinline)) void MapLong(unsigned char* bytes, unsigned char* last, const CaseTable& table) {
+    unsigned char* at = bytes;
+    for (; at + 16 < last; at += 32) {
+        __m128i low = Load(at), high = Load(at + 16);
+        if (AllAscii(_mm_or_si128(low, high))) {
+            Store(at, SwitchedLetters<kFirst>(low));
+            Store(at + 16, SwitchedLetters<kFirst>(high));
+        } else {
+            Map16<kFirst>(at, table);
+            Map16<kFirst>(at + 16, table);
+        }
+    }
+    if (at < last) Map16<kFirst>(at, table);
+    Map16<kFirst>(last, table);
+}
+
 // Maps `length` bytes in place and touches no byte outside them. A text of 16 bytes or
-// more ends with the 16 bytes that end it, which may map some bytes a second time: both
-// mappings are idempotent.
-DWORD MapInPlace(LPSTR text, DWORD length, const CaseTable& table, char firstLetter) {
+// more is taken 16 bytes at a time, ending with the 16 bytes that end it: some bytes may be
+// mapped twice, or loaded twice before either store, which both mappings allow, as they
+// are idempotent. Up to 48 bytes: three loads (the second moves back when the text is
+// shorter), one test and no loop; longer texts 32 bytes a step.
+template <char kFirst>
+DWORD MapInPlace(LPSTR text, DWORD length, const CaseTable& table) {
     if (text == nullptr) return 0;
     auto* bytes = reinterpret_cast<unsigned char*>(text);
     if (length < 16) {
         MapBytes(bytes, length, table);
         return length;
     }
-    const AsciiLetters letters(firstLetter);
     unsigned char* const last = bytes + length - 16;
-    unsigned char* at = bytes;
-    for (; at + 16 < last; at += 32) {
-        __m128i low = Load(at), high = Load(at + 16);
-        if (AllAscii(_mm_or_si128(low, high))) {
-            Store(at, letters.Switched(low));
-            Store(at + 16, letters.Switched(high));
-        } else {
-            Map16(at, letters, table);
-            Map16(at + 16, letters, table);
+    if (length <= 48) {
+        unsigned char* const second = length > 32 ? bytes + 16 : last;
+        const __m128i a = Load(bytes), b = Load(second), c = Load(last);
+        if (!AllAscii(_mm_or_si128(_mm_or_si128(a, b), c))) {
+            MapBytes(bytes, length, table);
+            return length;
         }
+        Store(bytes, SwitchedLetters<kFirst>(a));
+        Store(second, SwitchedLetters<kFirst>(b));
+        Store(last, SwitchedLetters<kFirst>(c));
+        return length;
     }
-    if (at < last) Map16(at, letters, table);
-    Map16(last, letters, table);
+    MapLong<kFirst>(bytes, last, table);
     return length;
 }
 
 }  // namespace
 
-DWORD CharUpperBuffA(LPSTR text, DWORD length) { return MapInPlace(text, length, kUpper, 'a'); }
-DWORD CharLowerBuffA(LPSTR text, DWORD length) { return MapInPlace(text, length, kLower, 'A'); }
+DWORD CharUpperBuffA(LPSTR text, DWORD length) { return MapInPlace<'a'>(text, length, kUpper); }
+DWORD CharLowerBuffA(LPSTR text, DWORD length) { return MapInPlace<'A'>(text, length, kLower); }
