@@ -29,6 +29,12 @@ unsigned OffsetIn(const char* at) { return static_cast<unsigned>(reinterpret_cas
 }
 // Two blocks from a multiple of 32 lie in one page (pages are multiples of 32 bytes).
 bool IsPairAligned(const char* block) { return (reinterpret_cast<std::uintptr_t>(block) & 16) == 0; }
+// Byte `lane` of four blocks, one byte of each, lowest first: like the block loads, it may
+// read bytes past the text's terminator within the readable blocks.
+[[gnu::no_sanitize_address]] std::uint32_t GatherLane(const char* lane) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(lane);
+    return bytes[0] | bytes[16] << 8 | bytes[32] << 16 | std::uint32_t{bytes[48]} << 24;
+}
 unsigned Bits(Block lanes) { return static_cast<unsigned>(_mm_movemask_epi8(lanes)); }
 unsigned Lowest(unsigned bits) { return static_cast<unsigned>(__builtin_ctz(bits)); }
 unsigned Highest(unsigned bits) { return 31u - static_cast<unsigned>(__builtin_clz(bits)); }
@@ -169,8 +175,7 @@ struct PairScreen {
     // flagged byte may be false; each is checked). True when the sink stops the scan.
     template <class Sink>
     bool ExamineLane(const char* lane, std::size_t highIndex, std::size_t settled, Sink& sink) const {
-        const auto* bytes = reinterpret_cast<const unsigned char*>(lane);
-        const std::uint32_t word = bytes[0] | bytes[16] << 8 | bytes[32] << 16 | std::uint32_t{bytes[48]} << 24;
+        const std::uint32_t word = GatherLane(lane);
         constexpr std::uint32_t kOnes = 0x01010101, kTops = 0x80808080;
         auto zeroBytes = [](std::uint32_t bytes4) { return (bytes4 - kOnes) & ~bytes4 & kTops; };
         const std::uint32_t asHigh = (kFoldsHigh ? word | kOnes * kFoldBit : word) ^ (kOnes * highByte);
