@@ -10,6 +10,7 @@
 #include "copy_bytes.h"
 #include "deferred_record.h"
 #include "element_destination.h"
+#include "temp_slots.h"
 #include "text_length.h"
 
 namespace tarnfold {
@@ -49,10 +50,10 @@ int WrapSlot(int index) {
 // Length pass. The k 0x7F parts take slots s-k+1 .. s from left to right; they are
 // resolved once k is known. Instantiated per text width, so the loop tests it no more.
 template <bool kWide>
-void MeasureParts(const Word* args, BuildParts& parts) {
+void MeasureParts(const Word* args, BuildParts& parts, int first = 0) {
     const int count = parts.count;
     int temporaries = 0;
-    for (int i = 0; i < count; ++i) {
+    for (int i = first; i < count; ++i) {
         Word token = args[i];
         if (token == kLastTemp) {
             ++temporaries;
@@ -70,7 +71,7 @@ void MeasureParts(const Word* args, BuildParts& parts) {
     parts.temporaries = temporaries;
     if (temporaries == 0) return;
     int slot = WrapSlot(TempSlotTable.current - temporaries + 1);
-    for (int i = 0; i < count; ++i) {
+    for (int i = first; i < count; ++i) {
         if (args[i] != kLastTemp) continue;
         parts.SetSlot(i, TempSlotTable.slot[slot]);
         slot = WrapSlot(slot + 1);
@@ -119,20 +120,74 @@ inline char* BuildIn(const BuildParts& parts, char* out, const char* limit) {
     return out;
 }
 
+// Request bits that keep a call off the plain path: wide texts, an element destination,
+// a key read after printing, and the bits that are always 0.
+constexpr Word kNotPlain = kBuildWide | kBuildToElementBit | kBuildReadKey | 0x3FFFF800u;
+
+// The plain path: every part a byte text by pointer, to a variable, the console or a file.
+// The same steps as the general path below, with what such a call cannot need left out.
+[[gnu::always_inline]] inline char* BuildPlain(Word request, const Word* args, BuildParts& parts,
+                                               std::uint32_t total) {
+    if (total > 0x7FFFFFFFu - kSpareBytes) FatalError(kErrorHeapAlloc);
+    const std::size_t room = static_cast<std::size_t>(total) + kSpareBytes;
+    const int count = parts.count;
+    if (request & kBuildToVariableBit) {
+        char* block = static_cast<char*>(AllocBlock(room, false));
+        RegisterHeapString(block);
+        char* end = block;
+        for (int i = 0; i < count; ++i) end = CopyText(end, parts.text[i], parts.length[i]);
+        std::memset(end, 0, kTerminatorBytes);  // in the spare bytes
+        ReleaseHeapString(reinterpret_cast<const void*>(static_cast<std::uintptr_t>(args[count])));
+        return block;
+    }
+    char* position = CurrentRingPosition();
+    bool inRing = static_cast<std::size_t>(ScratchRing + kRingUsableEnd - position) >= room;
+    for (int i = 0; inRing && i < count; ++i)
+        inRing = !(parts.text[i] < position + room && position < parts.text[i] + parts.length[i]);
+    char* out = position;
+    if (inRing) RecordTempAt(position, position + room);
+    else out = static_cast<char*>(AllocBlock(room, false));
+    char* end = out;
+    for (int i = 0; i < count; ++i) end = CopyText(end, parts.text[i], parts.length[i]);
+    std::memset(end, 0, kTerminatorBytes);  // the room's spare bytes hold them
+    // No part holds a zero byte: the result is the whole of its bytes.
+    if (request & kBuildFileMask) WriteResultToSlot(request, out, total);
+    else WriteStdoutBytes(out, total);
+    if (!inRing) FreeBlock(out);
+    return nullptr;
+}
+
 }  // namespace
 
 void RefuseBuildRequest() { FatalError(kErrorInsufficientBuffer); }
 
 char* StringBuilderCore(Word request, const Word* args) {
     if (TempSlotTable.current == 0) RuntimeStart();
+    BuildParts parts;
+    parts.count = static_cast<int>(request & kBuildPartMask);
+    int measured = 0;
+    if ((request & kNotPlain) == 0) {
+        // Byte texts by pointer are measured here; the first part that is a token hands the
+        // rest to the general length pass.
+        std::uint32_t total = 0;
+        for (; measured < parts.count; ++measured) {
+            const Word token = args[measured];
+            if (token < kFirstPointerToken) break;
+            const char* text = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(token));
+            const std::uint32_t length = TextLength(text);
+            parts.text[measured] = text;
+            parts.length[measured] = length;
+            if (__builtin_add_overflow(total, length, &total)) FatalError(kErrorHeapAlloc);
+        }
+        if (measured == parts.count) return BuildPlain(request, args, parts, total);
+        parts.total = total;
+    }
+
     Destination destination = DestinationOf(request);
     if (destination == Destination::Invalid) return nullptr;
     const bool wide = (request & kBuildWide) != 0;
-
-    BuildParts parts;
-    parts.count = static_cast<int>(request & kBuildPartMask);
-    if (wide) MeasureParts<true>(args, parts);
-    else MeasureParts<false>(args, parts);
+    if (wide) MeasureParts<true>(args, parts, measured);
+    else MeasureParts<false>(args, parts, measured);
     if (parts.total > 0x7FFFFFFFu - kSpareBytes) FatalError(kErrorHeapAlloc);
     const std::size_t room = static_cast<std::size_t>(parts.total) + kSpareBytes;
 
@@ -156,11 +211,12 @@ char* StringBuilderCore(Word request, const Word* args) {
         case Destination::File: {
             // The ring serves unless the result would pass its usable end or a part lies in
             // the room (after a wrap, older temporaries lie ahead of the position).
-            char* position = RingPosition();
+            char* position = CurrentRingPosition();
             bool inRing = static_cast<std::size_t>(ScratchRing + kRingUsableEnd - position) >= room &&
                           !parts.ReadsFrom(position, position + room);
-            char* out = inRing ? RecordTemp(position + room).start
-                               : static_cast<char*>(AllocBlock(room, false));
+            char* out = position;
+            if (inRing) RecordTempAt(position, position + room);
+            else out = static_cast<char*>(AllocBlock(room, false));
             char* end = CopyParts(parts, out);
             std::memset(end, 0, kTerminatorBytes);  // the room's spare bytes hold them
             if (destination == Destination::File) {

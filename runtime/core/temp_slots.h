@@ -13,6 +13,12 @@ namespace detail {
 extern char* ringPosition;
 }  // namespace detail
 
+// RingPosition().
+inline char* CurrentRingPosition() {
+    lifetime::HandOut(detail::ringPosition, 0);
+    return detail::ringPosition;
+}
+
 // SelectTempSlot(1): the next TempSlot, starting the runtime first when it has not started.
 inline TempSlot* NextTempSlot() {
     if (TempSlotTable.current == 0) RuntimeStart();
