@@ -132,7 +132,7 @@ constexpr Word kNotPlain = kBuildWide | kBuildToElementBit | kBuildReadKey | 0x3
     const std::size_t room = static_cast<std::size_t>(total) + kSpareBytes;
     const int count = parts.count;
     if (request & kBuildToVariableBit) {
-        char* block = static_cast<char*>(AllocBlock(room, false));
+        char* block = static_cast<char*>(AllocTextBlock(room));
         RegisterHeapString(block);
         char* end = block;
         for (int i = 0; i < count; ++i) end = CopyText(end, parts.text[i], parts.length[i]);
@@ -146,7 +146,7 @@ constexpr Word kNotPlain = kBuildWide | kBuildToElementBit | kBuildReadKey | 0x3
         inRing = !(parts.text[i] < position + room && position < parts.text[i] + parts.length[i]);
     char* out = position;
     if (inRing) RecordTempAt(position, position + room);
-    else out = static_cast<char*>(AllocBlock(room, false));
+    else out = static_cast<char*>(AllocTextBlock(room));
     char* end = out;
     for (int i = 0; i < count; ++i) end = CopyText(end, parts.text[i], parts.length[i]);
     std::memset(end, 0, kTerminatorBytes);  // the room's spare bytes hold them

@@ -164,6 +164,7 @@ TextRef ResolveTextArg(const char* arg) {
 }
 
 void* AllocBlock(std::size_t size, bool zero) {
+    if (!zero) return AllocTextBlock(size);
     HANDLE heap = GetProcessHeap();
     void* block = heap != nullptr ? HeapAlloc(heap, zero ? HEAP_ZERO_MEMORY : 0, size) : nullptr;
     if (block == nullptr) FatalError(kErrorHeapAlloc);

@@ -3,6 +3,8 @@
 // calls. They do what the functions of storage.cpp of the same purpose do, without a call.
 #pragma once
 
+#include "../errors_console/fatal_error.h"
+#include "../platform/win32.h"
 #include "lifetime_check.h"
 #include "storage.h"
 
@@ -47,6 +49,15 @@ inline TempSlot* RecordTempAt(char* start, const char* end) {
     }
     detail::ringPosition = position;
     return slot;
+}
+
+// AllocBlock(size, false): a block of `size` bytes from the process heap; FatalError 1 on
+// failure.
+inline void* AllocTextBlock(std::size_t size) {
+    HANDLE heap = GetProcessHeap();
+    void* block = heap != nullptr ? HeapAlloc(heap, 0, size) : nullptr;
+    if (block == nullptr) FatalError(kErrorHeapAlloc);
+    return block;
 }
 
 }  // namespace tarnfold
