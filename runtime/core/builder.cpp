@@ -167,12 +167,12 @@ char* StringBuilderCore(Word request, const Word* args) {
     parts.count = static_cast<int>(request & kBuildPartMask);
     int measured = 0;
     if ((request & kNotPlain) == 0) {
-        // Byte texts by pointer are measured here; the first part that is a token hands the
-        // rest to the general length pass.
+        // Byte texts by pointer are measured here; the first part at or below kLastTemp
+        // hands the rest to the general length pass.
         std::uint32_t total = 0;
         for (; measured < parts.count; ++measured) {
             const Word token = args[measured];
-            if (token < kFirstPointerToken) break;
+            if (token <= kLastTemp) break;  // a token (pointers 0x78..0x7E too: the general pass takes them)
             const char* text = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(token));
             const std::uint32_t length = TextLength(text);
             parts.text[measured] = text;
