@@ -124,36 +124,61 @@ inline char* BuildIn(const BuildParts& parts, char* out, const char* limit) {
 // a key read after printing, and the bits that are always 0.
 constexpr Word kNotPlain = kBuildWide | kBuildToElementBit | kBuildReadKey | 0x3FFFF800u;
 
-// The plain path: every part a byte text by pointer, to a variable, the console or a file.
-// The same steps as the general path below, with what such a call cannot need left out.
-[[gnu::always_inline]] inline char* BuildPlain(Word request, const Word* args, BuildParts& parts,
-                                               std::uint32_t total) {
+// The plain path: every part a byte text by pointer (args[i], measured as length[i]), to a
+// variable, the console or a file. The same steps as the general path below, with what such
+// a call cannot need left out.
+inline const char* PlainText(Word arg) { return reinterpret_cast<const char*>(static_cast<std::uintptr_t>(arg)); }
+
+[[gnu::always_inline]] inline char* CopyPlain(char* out, const Word* args, const std::uint32_t* length, int count) {
+    for (int i = 0; i < count; ++i) out = CopyText(out, PlainText(args[i]), length[i]);
+    return out;
+}
+
+// Delivers a plain result of `total` bytes at `out` to the console or the file; no part
+// holds a zero byte, so the result is the whole of its bytes.
+[[gnu::always_inline]] inline void DeliverPlain(Word request, char* out, std::uint32_t total) {
+    if (request & kBuildFileMask) WriteBytesToSlot(request, out, total);
+    else WriteStdoutBytes(out, total);
+}
+
+// Output whose room cannot be in the ring (past its usable end, or a part lies in it): a
+// heap block, freed after the output.
+[[gnu::noinline]] void BuildPlainInBlock(Word request, const Word* args, const std::uint32_t* length, int count,
+                                         std::uint32_t total, std::size_t room) {
+    char* out = static_cast<char*>(AllocTextBlock(room));
+    std::memset(CopyPlain(out, args, length, count), 0, kTerminatorBytes);
+    DeliverPlain(request, out, total);
+    FreeBlock(out);
+}
+
+[[gnu::always_inline]] inline char* BuildPlain(Word request, const Word* args, const std::uint32_t* length,
+                                               int count, std::uint32_t total) {
     if (total > 0x7FFFFFFFu - kSpareBytes) FatalError(kErrorHeapAlloc);
     const std::size_t room = static_cast<std::size_t>(total) + kSpareBytes;
-    const int count = parts.count;
     if (request & kBuildToVariableBit) {
         char* block = static_cast<char*>(AllocTextBlock(room));
         RegisterHeapString(block);
-        char* end = block;
-        for (int i = 0; i < count; ++i) end = CopyText(end, parts.text[i], parts.length[i]);
-        std::memset(end, 0, kTerminatorBytes);  // in the spare bytes
+        std::memset(CopyPlain(block, args, length, count), 0, kTerminatorBytes);  // in the spare bytes
         ReleaseHeapString(reinterpret_cast<const void*>(static_cast<std::uintptr_t>(args[count])));
         return block;
     }
+    // The ring serves unless the result would pass its usable end or a part lies in the room.
     char* position = CurrentRingPosition();
-    bool inRing = static_cast<std::size_t>(ScratchRing + kRingUsableEnd - position) >= room;
-    for (int i = 0; inRing && i < count; ++i)
-        inRing = !(parts.text[i] < position + room && position < parts.text[i] + parts.length[i]);
-    char* out = position;
-    if (inRing) RecordTempAt(position, position + room);
-    else out = static_cast<char*>(AllocTextBlock(room));
-    char* end = out;
-    for (int i = 0; i < count; ++i) end = CopyText(end, parts.text[i], parts.length[i]);
-    std::memset(end, 0, kTerminatorBytes);  // the room's spare bytes hold them
-    // No part holds a zero byte: the result is the whole of its bytes.
-    if (request & kBuildFileMask) WriteResultToSlot(request, out, total);
-    else WriteStdoutBytes(out, total);
-    if (!inRing) FreeBlock(out);
+    char* roomEnd = position + room;
+    if (static_cast<std::size_t>(ScratchRing + kRingUsableEnd - position) < room) {
+        BuildPlainInBlock(request, args, length, count, total, room);
+        return nullptr;
+    }
+    for (int i = 0; i < count; ++i) {
+        const char* text = PlainText(args[i]);
+        if (text < roomEnd && position < text + length[i]) {
+            BuildPlainInBlock(request, args, length, count, total, room);
+            return nullptr;
+        }
+    }
+    RecordTempAt(position, roomEnd);
+    std::memset(CopyPlain(position, args, length, count), 0, kTerminatorBytes);  // the spare bytes hold them
+    DeliverPlain(request, position, total);
     return nullptr;
 }
 
@@ -161,27 +186,14 @@ constexpr Word kNotPlain = kBuildWide | kBuildToElementBit | kBuildReadKey | 0x3
 
 void RefuseBuildRequest() { FatalError(kErrorInsufficientBuffer); }
 
-char* StringBuilderCore(Word request, const Word* args) {
-    if (TempSlotTable.current == 0) RuntimeStart();
+namespace {
+
+// The general path, for every call the plain path does not take; the first `measured`
+// parts are byte texts by pointer already measured (length[i]).
+[[gnu::noinline]] char* BuildGeneral(Word request, const Word* args, const std::uint32_t* length, int measured) {
     BuildParts parts;
     parts.count = static_cast<int>(request & kBuildPartMask);
-    int measured = 0;
-    if ((request & kNotPlain) == 0) {
-        // Byte texts by pointer are measured here; the first part at or below kLastTemp
-        // hands the rest to the general length pass.
-        std::uint32_t total = 0;
-        for (; measured < parts.count; ++measured) {
-            const Word token = args[measured];
-            if (token <= kLastTemp) break;  // a token (pointers 0x78..0x7E too: the general pass takes them)
-            const char* text = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(token));
-            const std::uint32_t length = TextLength(text);
-            parts.text[measured] = text;
-            parts.length[measured] = length;
-            if (__builtin_add_overflow(total, length, &total)) FatalError(kErrorHeapAlloc);
-        }
-        if (measured == parts.count) return BuildPlain(request, args, parts, total);
-        parts.total = total;
-    }
+    for (int i = 0; i < measured; ++i) parts.Set(i, PlainText(args[i]), length[i]);
 
     Destination destination = DestinationOf(request);
     if (destination == Destination::Invalid) return nullptr;
@@ -232,6 +244,25 @@ char* StringBuilderCore(Word request, const Word* args) {
             break;
     }
     return nullptr;
+}
+
+}  // namespace
+
+char* StringBuilderCore(Word request, const Word* args) {
+    if (TempSlotTable.current == 0) RuntimeStart();
+    if ((request & kNotPlain) != 0) return BuildGeneral(request, args, nullptr, 0);
+    // Byte texts by pointer are measured here; the first part at or below kLastTemp (a
+    // token; pointers 0x78..0x7E too) hands the rest to the general path.
+    const int count = static_cast<int>(request & kBuildPartMask);
+    std::uint32_t length[kMaxBuildParts];
+    std::uint32_t total = 0;
+    for (int i = 0; i < count; ++i) {
+        const Word token = args[i];
+        if (token <= kLastTemp) return BuildGeneral(request, args, length, i);
+        length[i] = TextLength(PlainText(token));
+        if (__builtin_add_overflow(total, length[i], &total)) FatalError(kErrorHeapAlloc);
+    }
+    return BuildPlain(request, args, length, count, total);
 }
 
 }  // namespace tarnfold

@@ -24,14 +24,18 @@ std::size_t WideResultBytes(const char* result);
 // number of 10 or more fails as a write to a free slot does ("The handle is invalid.").
 // A write that delivers less than the result (a full disk) fails like any other: the file
 // would silently lack the rest.
-inline void WriteResultToSlot(Word request, const char* result, std::size_t length) {
+// WriteResultToSlot for a byte result: its `count` bytes.
+inline void WriteBytesToSlot(Word request, const char* result, std::size_t count) {
     const unsigned slot = ((request & kBuildFileMask) >> kBuildFileShift) - 1;
     if (slot >= kFileSlotCount) RefuseSlotNumber();
-    const std::size_t count = (request & kBuildWide) ? WideResultBytes(result) : length;
     DWORD written = 0;
     const BOOL succeeded =
         WriteFile(SlotHandle(static_cast<int>(slot)), result, static_cast<DWORD>(count), &written, nullptr);
     if (!succeeded || written != count) FailedSlotWrite(succeeded);
+}
+
+inline void WriteResultToSlot(Word request, const char* result, std::size_t length) {
+    WriteBytesToSlot(request, result, (request & kBuildWide) ? WideResultBytes(result) : length);
 }
 
 }  // namespace tarnfold

@@ -28,9 +28,10 @@ inline LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes) {
     // malloc's blocks are 8-aligned or better, as HeapAlloc's are on 32-bit Windows.
     if (heap == &detail::processHeapTag && (flags & HEAP_ZERO_MEMORY) == 0 && bytes - 1 < detail::kLargestBlock &&
         detail::faultCountdown[static_cast<int>(tarnfold::posix::FaultPoint::Allocation)] == 0) {
-        void* block = std::malloc(bytes);
-        if (block != nullptr && detail::liveBlocks.Insert(block, bytes)) return block;
-        std::free(block);
+        if (void* block = std::malloc(bytes)) {
+            if (detail::liveBlocks.Insert(block, bytes)) return block;
+            std::free(block);
+        }
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
