@@ -255,6 +255,12 @@ char* StringBuilderCore(Word request, const Word* args) {
     // token; pointers 0x78..0x7E too) hands the rest to the general path.
     const int count = static_cast<int>(request & kBuildPartMask);
     std::uint32_t length[kMaxBuildParts];
+    if (count == 1) {  // one line, one message: its own copy of the path, without loops
+        const Word token = args[0];
+        if (token <= kLastTemp) return BuildGeneral(request, args, nullptr, 0);
+        length[0] = TextLength(PlainText(token));
+        return BuildPlain(request, args, length, 1, length[0]);
+    }
     std::uint32_t total = 0;
     for (int i = 0; i < count; ++i) {
         const Word token = args[i];
