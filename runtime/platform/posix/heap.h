@@ -40,8 +40,10 @@ inline LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes) {
 LPVOID HeapReAlloc(HANDLE heap, DWORD flags, LPVOID block, SIZE_T bytes);
 // The block freed is one that the table holds: a caller that passes another pointer (a test
 // of the refusal, say) is refused before the free that the compiler would warn of.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wfree-nonheap-object"
+#endif
 inline BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID block) {
     namespace detail = tarnfold::posix::detail;
     if (heap == &detail::processHeapTag) {
@@ -53,7 +55,9 @@ inline BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID block) {
     }
     return HeapFreeSlow(heap, flags, block);
 }
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 // A pointer that is not a live block of this heap (foreign, interior or freed) is refused
 // without reading memory near it: HeapFree FALSE, HeapSize (SIZE_T)-1, HeapReAlloc null,
 // each with ERROR_INVALID_PARAMETER, as Windows refuses them. HeapFree(null) succeeds.
