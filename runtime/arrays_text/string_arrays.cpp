@@ -11,19 +11,16 @@ namespace tarnfold {
 
 StringArray* ArrayTable[kArrayCount];
 ArrayPosition LastAccess;
+Word ArrayIdentity[kArrayCount];
 
 namespace {
 
-// Each array's identity, beside its ArrayTable entry: a new one at every creation, kept
-// through erasure and resizing, moved by SwapArrays with the array. 0 for entries never
-// created. Element destinations name arrays by it, not by number.
-Word arrayIdentity[kArrayCount];
 Word lastIdentity = 0;
 
 // The number whose entry holds the array of `identity`, or -1 when it was created again.
 std::int32_t NumberOfIdentity(Word identity) {
     for (std::int32_t number = 0; number < kArrayCount; ++number)
-        if (arrayIdentity[number] == identity) return number;
+        if (ArrayIdentity[number] == identity) return number;
     return -1;
 }
 
@@ -67,7 +64,7 @@ StringArray* CreateArray(std::int32_t number, std::int32_t count, const char* na
     EraseArray(number);
     auto* array = static_cast<StringArray*>(AllocBlock(size, true));
     ArrayTable[number] = array;
-    arrayIdentity[number] = ++lastIdentity;
+    ArrayIdentity[number] = ++lastIdentity;
     array->count = static_cast<std::int32_t>(elements);
     array->name.text = const_cast<char*>(name);
     return array;
@@ -93,23 +90,14 @@ AccessedElement AccessElement(std::int32_t number, std::int32_t index, std::int3
     LastAccess = {number, index};
     RequireArrayNumber(number);
     StringArray* array = ArrayTable[number];
-    AccessedElement result{EmptyString, 0};
-    ElementRecord* destination = nullptr;
     if (array == kErasedArray) FatalLineError(kErrorArrayErased);
-    if (array != nullptr) {
-        if (index < kNameCell || index >= array->count) FatalLineError(kErrorCountTooHigh);
-        destination = array->Element(index);
-        if (destination->text != nullptr) result.text = destination->text;
-        result.length = destination->length;
+    if (array == nullptr) {
+        TempSlot* slot = SelectTempSlot(1);
+        *slot = {EmptyString, 0, nullptr, 0, ArrayIdentity[number], index};
+        return {EmptyString, 0};
     }
-    TempSlot* slot = SelectTempSlot(1);
-    slot->text = result.text;
-    slot->length = result.length;
-    slot->destination = destination;
-    slot->isRecord = 0;
-    slot->destinationArray = arrayIdentity[number];
-    slot->destinationIndex = index;
-    return result;
+    if (index < kNameCell || index >= array->count) FatalLineError(kErrorCountTooHigh);
+    return RecordElementAccess(array->Element(index), ArrayIdentity[number], index, NextTempSlot());
 }
 
 ElementRecord* DestinationElement(const TempSlot& slot) {
@@ -177,9 +165,9 @@ void SwapArrays(std::int32_t a, std::int32_t b) {
     StringArray* swap = ArrayTable[a];
     ArrayTable[a] = ArrayTable[b];
     ArrayTable[b] = swap;
-    Word identity = arrayIdentity[a];
-    arrayIdentity[a] = arrayIdentity[b];
-    arrayIdentity[b] = identity;
+    Word identity = ArrayIdentity[a];
+    ArrayIdentity[a] = ArrayIdentity[b];
+    ArrayIdentity[b] = identity;
 }
 
 void SortArray(std::int32_t number, std::int32_t count) {

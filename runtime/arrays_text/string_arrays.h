@@ -17,6 +17,7 @@
 #include <cstdint>
 
 #include "../core/storage.h"
+#include "../core/temp_slots.h"
 
 namespace tarnfold {
 
@@ -60,6 +61,11 @@ inline StringArray* const kErasedArray = reinterpret_cast<StringArray*>(~std::ui
 // The array number and element index of the most recent AccessElement.
 extern ArrayPosition LastAccess;
 
+// Each array's identity, beside its ArrayTable entry: a new one at every creation, kept
+// through erasure and resizing, moved by SwapArrays with the array. 0 for entries never
+// created. Element destinations name arrays by it, not by number.
+extern Word ArrayIdentity[kArrayCount];
+
 // What AccessElement read: the element's text (never null) and its signed length
 // (negative for a text borrowed from the shared text block).
 struct AccessedElement {
@@ -84,6 +90,16 @@ void EraseArray(std::int32_t number);
 // destination. Erased array: FatalError 7; index or number out of range: FatalError 6.
 // No allocation: a table lookup and an index.
 AccessedElement AccessElement(std::int32_t number, std::int32_t index, std::int32_t line);
+
+// The part of an element access after its checks: `slot` (the next TempSlot, taken)
+// records the element of array `identity` at `index` as its text and destination.
+// AccessElement and Store's loop share it.
+inline AccessedElement RecordElementAccess(ElementRecord* element, Word identity, std::int32_t index,
+                                           TempSlot* slot) {
+    AccessedElement result{element->text != nullptr ? element->text : EmptyString, element->length};
+    *slot = {result.text, result.length, element, 0, identity, index};
+    return result;
+}
 
 // The element that the access recorded in `slot` named, found again by its array (under
 // whatever number SwapArrays has moved it to) and index: the record to assign, wherever

@@ -10,6 +10,7 @@
 #include "copy_bytes.h"
 #include "deferred_record.h"
 #include "element_destination.h"
+#include "temp_slots.h"
 #include "text_length.h"
 
 namespace tarnfold {
@@ -49,10 +50,10 @@ int WrapSlot(int index) {
 // Length pass. The k 0x7F parts take slots s-k+1 .. s from left to right; they are
 // resolved once k is known. Instantiated per text width, so the loop tests it no more.
 template <bool kWide>
-void MeasureParts(const Word* args, BuildParts& parts) {
+void MeasureParts(const Word* args, BuildParts& parts, int first = 0) {
     const int count = parts.count;
     int temporaries = 0;
-    for (int i = 0; i < count; ++i) {
+    for (int i = first; i < count; ++i) {
         Word token = args[i];
         if (token == kLastTemp) {
             ++temporaries;
@@ -70,7 +71,7 @@ void MeasureParts(const Word* args, BuildParts& parts) {
     parts.temporaries = temporaries;
     if (temporaries == 0) return;
     int slot = WrapSlot(TempSlotTable.current - temporaries + 1);
-    for (int i = 0; i < count; ++i) {
+    for (int i = first; i < count; ++i) {
         if (args[i] != kLastTemp) continue;
         parts.SetSlot(i, TempSlotTable.slot[slot]);
         slot = WrapSlot(slot + 1);
@@ -119,20 +120,86 @@ inline char* BuildIn(const BuildParts& parts, char* out, const char* limit) {
     return out;
 }
 
+// Request bits that keep a call off the plain path: wide texts, an element destination,
+// a key read after printing, and the bits that are always 0.
+constexpr Word kNotPlain = kBuildWide | kBuildToElementBit | kBuildReadKey | 0x3FFFF800u;
+
+// The plain path: every part a byte text by pointer (args[i], measured as length[i]), to a
+// variable, the console or a file. The same steps as the general path below, with what such
+// a call cannot need left out.
+inline const char* PlainText(Word arg) { return reinterpret_cast<const char*>(static_cast<std::uintptr_t>(arg)); }
+
+[[gnu::always_inline]] inline char* CopyPlain(char* out, const Word* args, const std::uint32_t* length, int count) {
+    for (int i = 0; i < count; ++i) out = CopyText(out, PlainText(args[i]), length[i]);
+    return out;
+}
+
+// Delivers a plain result of `total` bytes at `out` to the console or the file; no part
+// holds a zero byte, so the result is the whole of its bytes.
+[[gnu::always_inline]] inline void DeliverPlain(Word request, char* out, std::uint32_t total) {
+    if (request & kBuildFileMask) WriteBytesToSlot(request, out, total);
+    else WriteStdoutBytes(out, total);
+}
+
+// Output whose room cannot be in the ring (past its usable end, or a part lies in it): a
+// heap block, freed after the output.
+[[gnu::noinline]] void BuildPlainInBlock(Word request, const Word* args, const std::uint32_t* length, int count,
+                                         std::uint32_t total, std::size_t room) {
+    char* out = static_cast<char*>(AllocTextBlock(room));
+    std::memset(CopyPlain(out, args, length, count), 0, kTerminatorBytes);
+    DeliverPlain(request, out, total);
+    FreeBlock(out);
+}
+
+[[gnu::always_inline]] inline char* BuildPlain(Word request, const Word* args, const std::uint32_t* length,
+                                               int count, std::uint32_t total) {
+    if (total > 0x7FFFFFFFu - kSpareBytes) FatalError(kErrorHeapAlloc);
+    const std::size_t room = static_cast<std::size_t>(total) + kSpareBytes;
+    if (request & kBuildToVariableBit) {
+        char* block = static_cast<char*>(AllocTextBlock(room));
+        RegisterHeapString(block);
+        std::memset(CopyPlain(block, args, length, count), 0, kTerminatorBytes);  // in the spare bytes
+        ReleaseHeapString(reinterpret_cast<const void*>(static_cast<std::uintptr_t>(args[count])));
+        return block;
+    }
+    // The ring serves unless the result would pass its usable end or a part lies in the room.
+    char* position = CurrentRingPosition();
+    char* roomEnd = position + room;
+    if (static_cast<std::size_t>(ScratchRing + kRingUsableEnd - position) < room) {
+        BuildPlainInBlock(request, args, length, count, total, room);
+        return nullptr;
+    }
+    for (int i = 0; i < count; ++i) {
+        const char* text = PlainText(args[i]);
+        if (text < roomEnd && position < text + length[i]) {
+            BuildPlainInBlock(request, args, length, count, total, room);
+            return nullptr;
+        }
+    }
+    RecordTempAt(position, roomEnd);
+    std::memset(CopyPlain(position, args, length, count), 0, kTerminatorBytes);  // the spare bytes hold them
+    DeliverPlain(request, position, total);
+    return nullptr;
+}
+
 }  // namespace
 
 void RefuseBuildRequest() { FatalError(kErrorInsufficientBuffer); }
 
-char* StringBuilderCore(Word request, const Word* args) {
-    if (TempSlotTable.current == 0) RuntimeStart();
+namespace {
+
+// The general path, for every call the plain path does not take; the first `measured`
+// parts are byte texts by pointer already measured (length[i]).
+[[gnu::noinline]] char* BuildGeneral(Word request, const Word* args, const std::uint32_t* length, int measured) {
+    BuildParts parts;
+    parts.count = static_cast<int>(request & kBuildPartMask);
+    for (int i = 0; i < measured; ++i) parts.Set(i, PlainText(args[i]), length[i]);
+
     Destination destination = DestinationOf(request);
     if (destination == Destination::Invalid) return nullptr;
     const bool wide = (request & kBuildWide) != 0;
-
-    BuildParts parts;
-    parts.count = static_cast<int>(request & kBuildPartMask);
-    if (wide) MeasureParts<true>(args, parts);
-    else MeasureParts<false>(args, parts);
+    if (wide) MeasureParts<true>(args, parts, measured);
+    else MeasureParts<false>(args, parts, measured);
     if (parts.total > 0x7FFFFFFFu - kSpareBytes) FatalError(kErrorHeapAlloc);
     const std::size_t room = static_cast<std::size_t>(parts.total) + kSpareBytes;
 
@@ -156,11 +223,12 @@ char* StringBuilderCore(Word request, const Word* args) {
         case Destination::File: {
             // The ring serves unless the result would pass its usable end or a part lies in
             // the room (after a wrap, older temporaries lie ahead of the position).
-            char* position = RingPosition();
+            char* position = CurrentRingPosition();
             bool inRing = static_cast<std::size_t>(ScratchRing + kRingUsableEnd - position) >= room &&
                           !parts.ReadsFrom(position, position + room);
-            char* out = inRing ? RecordTemp(position + room).start
-                               : static_cast<char*>(AllocBlock(room, false));
+            char* out = position;
+            if (inRing) RecordTempAt(position, position + room);
+            else out = static_cast<char*>(AllocBlock(room, false));
             char* end = CopyParts(parts, out);
             std::memset(end, 0, kTerminatorBytes);  // the room's spare bytes hold them
             if (destination == Destination::File) {
@@ -176,6 +244,31 @@ char* StringBuilderCore(Word request, const Word* args) {
             break;
     }
     return nullptr;
+}
+
+}  // namespace
+
+char* StringBuilderCore(Word request, const Word* args) {
+    if (TempSlotTable.current == 0) RuntimeStart();
+    if ((request & kNotPlain) != 0) return BuildGeneral(request, args, nullptr, 0);
+    // Byte texts by pointer are measured here; the first part at or below kLastTemp (a
+    // token; pointers 0x78..0x7E too) hands the rest to the general path.
+    const int count = static_cast<int>(request & kBuildPartMask);
+    std::uint32_t length[kMaxBuildParts];
+    if (count == 1) {  // one line, one message: its own copy of the path, without loops
+        const Word token = args[0];
+        if (token <= kLastTemp) return BuildGeneral(request, args, nullptr, 0);
+        length[0] = TextLength(PlainText(token));
+        return BuildPlain(request, args, length, 1, length[0]);
+    }
+    std::uint32_t total = 0;
+    for (int i = 0; i < count; ++i) {
+        const Word token = args[i];
+        if (token <= kLastTemp) return BuildGeneral(request, args, length, i);
+        length[i] = TextLength(PlainText(token));
+        if (__builtin_add_overflow(total, length[i], &total)) FatalError(kErrorHeapAlloc);
+    }
+    return BuildPlain(request, args, length, count, total);
 }
 
 }  // namespace tarnfold

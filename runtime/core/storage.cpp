@@ -7,6 +7,7 @@
 #include "../platform/cpu.h"
 #include "../platform/win32.h"
 #include "lifetime_check.h"
+#include "temp_slots.h"
 
 namespace tarnfold {
 
@@ -16,9 +17,12 @@ TextRef PredefinedStrings[8];
 alignas(16) Word HeapStringRegistry[TfHeapStrings + 4];
 char EmptyString[4];
 
-namespace {
-
+namespace detail {
 char* ringPosition = ScratchRing;
+}  // namespace detail
+using detail::ringPosition;
+
+namespace {
 // Registry positions of the two most recent registrations: hints for the release search.
 int recentEntries[2] = {0, 0};
 // Whether each registry entry was made by KeepTemp: only those may its turn release.
@@ -125,24 +129,8 @@ TempSlot* SelectTempSlot(std::intptr_t mode) {
 
 RecordedTemp RecordTemp(const void* end) {
     EnsureStarted();
-    const int current = NextSlot(TempSlotTable.current);
-    TempSlotTable.current = current;
-    TempSlot* slot = &TempSlotTable.slot[current];
     char* start = ringPosition;
-    const char* last = static_cast<const char*>(end);
-    slot->text = start;
-    slot->length = static_cast<std::int32_t>(last - start);
-    slot->destination = nullptr;
-    slot->isRecord = 0;
-    auto next = (reinterpret_cast<std::uintptr_t>(last) + 4) & ~std::uintptr_t{3};
-    char* position = reinterpret_cast<char*>(next);
-    lifetime::Recorded(current, start, position);
-    if (position >= ScratchRing + kRingWrapOffset) {
-        lifetime::Wrapped(position);
-        position = ScratchRing;
-    }
-    ringPosition = position;
-    return {start, slot};
+    return {start, RecordTempAt(start, static_cast<const char*>(end))};
 }
 
 TextRef ResolveToken(Word token) {
@@ -176,6 +164,7 @@ TextRef ResolveTextArg(const char* arg) {
 }
 
 void* AllocBlock(std::size_t size, bool zero) {
+    if (!zero) return AllocTextBlock(size);
     HANDLE heap = GetProcessHeap();
     void* block = heap != nullptr ? HeapAlloc(heap, zero ? HEAP_ZERO_MEMORY : 0, size) : nullptr;
     if (block == nullptr) FatalError(kErrorHeapAlloc);

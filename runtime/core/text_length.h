@@ -7,23 +7,38 @@
 
 namespace tarnfold {
 
-// The bytes before the first zero byte. Only aligned 16-byte loads are made, from the block
-// that holds the text's first byte on, and the lanes before that byte are shifted out of the
-// first mask: an aligned load never crosses a page, so no read reaches memory the text's own
-// page and the terminator's do not hold. AddressSanitizer must not check these reads, as
-// they cover bytes before the text and after its terminator.
+// The bytes before the first zero byte. The first 16 bytes are read with one unaligned load
+// when they lie in the text's first page; otherwise, and after them, only aligned 16-byte
+// loads are made, from the block that holds the first byte not yet tested on, and the lanes
+// before the text's first byte are shifted out of the first aligned mask. Neither kind of
+// load crosses into a page that neither the text's first byte nor its terminator lies in,
+// so no read reaches memory the text's own pages do not hold. AddressSanitizer must not
+// check these reads, as they cover bytes before the text and after its terminator.
 __attribute__((no_sanitize_address)) inline std::uint32_t TextLength(const char* text) {
+    constexpr std::uintptr_t kPage = 4096;
     const auto address = reinterpret_cast<std::uintptr_t>(text);
-    const auto* block = reinterpret_cast<const __m128i*>(address & ~std::uintptr_t{15});
     const __m128i zero = _mm_setzero_si128();
-    unsigned zeros = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_load_si128(block), zero)));
-    zeros >>= address & 15;
-    if (zeros != 0) return static_cast<std::uint32_t>(__builtin_ctz(zeros));
-    do {
-        ++block;
+    const __m128i* block;
+    unsigned zeros;
+    if ((address & (kPage - 1)) <= kPage - 16) {
+        zeros = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text)), zero)));
+        if (zeros != 0) return static_cast<std::uint32_t>(__builtin_ctz(zeros));
+        // The next aligned block starts at or before text + 16: its lanes before that are
+        // bytes just tested, none of them zero.
+        block = reinterpret_cast<const __m128i*>((address + 16) & ~std::uintptr_t{15});
+    } else {
+        block = reinterpret_cast<const __m128i*>(address & ~std::uintptr_t{15});
         zeros = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_load_si128(block), zero)));
-    } while (zeros == 0);
-    return static_cast<std::uint32_t>(reinterpret_cast<const char*>(block) + __builtin_ctz(zeros) - text);
+        zeros >>= address & 15;
+        if (zeros != 0) return static_cast<std::uint32_t>(__builtin_ctz(zeros));
+        ++block;
+    }
+    for (;; ++block) {
+        zeros = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_load_si128(block), zero)));
+        if (zeros != 0)
+            return static_cast<std::uint32_t>(reinterpret_cast<const char*>(block) + __builtin_ctz(zeros) - text);
+    }
 }
 
 }  // namespace tarnfold

@@ -46,6 +46,12 @@ std::uint32_t WriteStdout(const char* text) {
     return written;
 }
 
+std::uint32_t WriteStdoutBytes(const char* text, std::uint32_t length) {
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text, length, &written, nullptr);
+    return written;
+}
+
 std::int32_t WaitKey() {
     FlushConsoleInputBuffer(GetStdHandle(STD_INPUT_HANDLE));
     do {

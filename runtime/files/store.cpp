@@ -64,6 +64,29 @@ void RequireElements(std::int32_t array, std::int32_t count) {
     if (table != nullptr && count > table->count) AccessElement(array, table->count, table->count);
 }
 
+// Appends one line to the batch, writing the batch first when the line would bring it to
+// kBatchLimit bytes; a line too long for any batch goes straight to the file. Returns the
+// batch's new count of bytes used.
+[[gnu::always_inline]] inline std::size_t AddLine(HANDLE handle, char* batch, std::size_t used,
+                                                  const char* text, std::int32_t signedLength) {
+    std::size_t length = signedLength < 0 ? 0u - static_cast<std::size_t>(signedLength)
+                                          : static_cast<std::size_t>(signedLength);
+    if (used + length + 2 >= kBatchLimit) [[unlikely]] {
+        WriteOrFail(handle, batch, used);
+        used = 0;
+        if (length + 2 >= kBatchLimit) {
+            WriteOrFail(handle, text, length);
+            WriteOrFail(handle, "\r\n", 2);
+            return 0;
+        }
+    }
+    char* out = batch + used;
+    CopyBytes(out, text, length);  // inline: lines are short
+    out[length] = '\r';
+    out[length + 1] = '\n';
+    return used + length + 2;
+}
+
 }  // namespace
 
 void Store(FileRef destination, std::int32_t array, std::int32_t count) {
@@ -72,23 +95,25 @@ void Store(FileRef destination, std::int32_t array, std::int32_t count) {
     HANDLE handle = TakeOutputHandle(destination);
     char* const batch = TakeWholeRing();  // the next temporary starts at the ring's first byte
     std::size_t used = 0;
-    for (std::int32_t i = 0; i < count; ++i) {
-        AccessedElement element = AccessElement(array, i, i);
-        std::size_t length = element.length < 0 ? 0u - static_cast<std::size_t>(element.length)
-                                                 : static_cast<std::size_t>(element.length);
-        if (used + length + 2 >= kBatchLimit) {
-            WriteOrFail(handle, batch, used);
-            used = 0;
+    StringArray* table = count > 0 ? ArrayTable[array] : nullptr;  // RequireElements checked the number
+    if (table != nullptr) {
+        // A live array whose elements 0 .. count - 1 exist (RequireElements made sure): each
+        // element access is AccessElement's after its checks, which nothing in the loop can
+        // make fail (only the batch writes run between the accesses).
+        if (TempSlotTable.current == 0) RuntimeStart();
+        const Word identity = ArrayIdentity[array];
+        ElementRecord* element = table->Element(0);
+        for (std::int32_t i = 0; i < count; ++i, ++element) {
+            ErrorLine = i;
+            LastAccess = {array, i};
+            AccessedElement read = RecordElementAccess(element, identity, i, NextTempSlot());
+            used = AddLine(handle, batch, used, read.text, read.length);
         }
-        if (length + 2 >= kBatchLimit) {  // too long for any batch: straight to the file
-            WriteOrFail(handle, element.text, length);
-            WriteOrFail(handle, "\r\n", 2);
-            continue;
+    } else {
+        for (std::int32_t i = 0; i < count; ++i) {
+            AccessedElement read = AccessElement(array, i, i);
+            used = AddLine(handle, batch, used, read.text, read.length);
         }
-        CopyBytes(batch + used, element.text, length);  // inline: lines are short
-        batch[used + length] = '\r';
-        batch[used + length + 1] = '\n';
-        used += length + 2;
     }
     WriteOrFail(handle, batch, used);
     CloseHandle(handle);

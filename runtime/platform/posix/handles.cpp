@@ -15,15 +15,11 @@
 namespace tarnfold::posix {
 namespace {
 
-constexpr int kClosed = -1;
+using detail::kClosed;
+using Entry = detail::HandleEntry;
 constexpr int kFirstFileIndex = 3;  // after the standard streams
 // Handle values (index + 1) * 4 stay below the emulation's search handles (0x00100000).
 constexpr std::uint32_t kHandleLimit = 0x00100000u / 4 - 1;
-
-struct Entry {
-    int descriptor;
-    FileSharing sharing;
-};
 
 constexpr std::array<Entry, kFirstHandles> FirstEntries() {
     std::array<Entry, kFirstHandles> entries{};
@@ -37,13 +33,14 @@ constexpr std::array<Entry, kFirstHandles> FirstEntries() {
 // being closed); the block is never freed, since handles may be used until the very end.
 constinit std::array<Entry, kFirstHandles> firstEntries = FirstEntries();
 
-struct HandleTable {
-    Entry* entry;
-    std::uint32_t capacity;
-    std::uint32_t firstFree;  // no free entry below it (from kFirstFileIndex on)
-    std::uint32_t end;        // no entry at or above it has ever held a file
-};
-constinit HandleTable table{firstEntries.data(), kFirstHandles, kFirstFileIndex, kFirstFileIndex};
+}  // namespace
+
+constinit detail::HandleTable detail::handleTable{firstEntries.data(), kFirstHandles, kFirstFileIndex,
+                                                  kFirstFileIndex};
+
+namespace {
+
+detail::HandleTable& table = detail::handleTable;
 
 HANDLE ValueOf(std::uint32_t index) {
     return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(index + 1) * 4);
@@ -51,9 +48,7 @@ HANDLE ValueOf(std::uint32_t index) {
 
 // The table index of a handle value, or -1 when it is not one of ours.
 int IndexOf(HANDLE handle) {
-    // (value - 4) / 4 with the two low bits rotated to the top: one compare refuses 0,
-    // values that are not multiples of 4 and values past the table.
-    const auto index = std::rotr(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(handle)) - 4u, 2);
+    const std::uint32_t index = detail::HandleIndex(handle);
     return index < table.capacity ? static_cast<int>(index) : -1;
 }
 
@@ -145,23 +140,11 @@ void ReleaseEntry(int index) {
 
 using tarnfold::posix::HandleDescriptor;
 
-BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten,
-               LPVOID) {
-    int descriptor = HandleDescriptor(file);
-    const char* from = static_cast<const char*>(buffer);
-    DWORD done = 0;
-    BOOL succeeded = descriptor >= 0;
-    if (succeeded && tarnfold::posix::FaultDue(tarnfold::posix::FaultPoint::Write)) {
-        // An injected full disk: nothing written, or half of it with success.
-        if (tarnfold::posix::DueFaultKind(tarnfold::posix::FaultPoint::Write) == tarnfold::posix::FaultKind::Short) {
-            ssize_t n = bytesToWrite > 0 ? write(descriptor, from, bytesToWrite / 2) : 0;
-            if (bytesWritten != nullptr) *bytesWritten = n > 0 ? static_cast<DWORD>(n) : 0;
-            return TRUE;
-        }
-        SetLastError(ERROR_DISK_FULL);
-        if (bytesWritten != nullptr) *bytesWritten = 0;
-        return FALSE;
-    }
+namespace {
+
+// Writes from `done` on until every byte is written or a write fails.
+BOOL WriteFrom(int descriptor, const char* from, DWORD bytesToWrite, DWORD done, LPDWORD bytesWritten) {
+    BOOL succeeded = TRUE;
     while (succeeded && done < bytesToWrite) {
         ssize_t n = write(descriptor, from + done, bytesToWrite - done);
         if (n >= 0) {
@@ -175,6 +158,40 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWri
     }
     if (bytesWritten != nullptr) *bytesWritten = done;
     return succeeded;
+}
+
+}  // namespace
+
+BOOL WriteFileRest(int descriptor, const char* from, DWORD bytesToWrite, ssize_t first,
+                   LPDWORD bytesWritten) {
+    if (first < 0 && errno != EINTR) {
+        if (errno == EBADF) SetLastError(ERROR_ACCESS_DENIED);
+        else tarnfold::posix::SetLastErrorFromErrno(errno);
+        if (bytesWritten != nullptr) *bytesWritten = 0;
+        return FALSE;
+    }
+    return WriteFrom(descriptor, from, bytesToWrite, first > 0 ? static_cast<DWORD>(first) : 0, bytesWritten);
+}
+
+BOOL WriteFileSlow(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten) {
+    int descriptor = HandleDescriptor(file);
+    const char* from = static_cast<const char*>(buffer);
+    if (descriptor < 0) {
+        if (bytesWritten != nullptr) *bytesWritten = 0;
+        return FALSE;
+    }
+    if (tarnfold::posix::FaultDue(tarnfold::posix::FaultPoint::Write)) {
+        // An injected full disk: nothing written, or half of it with success.
+        if (tarnfold::posix::DueFaultKind(tarnfold::posix::FaultPoint::Write) == tarnfold::posix::FaultKind::Short) {
+            ssize_t n = bytesToWrite > 0 ? write(descriptor, from, bytesToWrite / 2) : 0;
+            if (bytesWritten != nullptr) *bytesWritten = n > 0 ? static_cast<DWORD>(n) : 0;
+            return TRUE;
+        }
+        SetLastError(ERROR_DISK_FULL);
+        if (bytesWritten != nullptr) *bytesWritten = 0;
+        return FALSE;
+    }
+    return WriteFrom(descriptor, from, bytesToWrite, 0, bytesWritten);
 }
 
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, LPVOID) {

@@ -7,11 +7,16 @@
 #include "fault_injection.h"
 #include "live_blocks.h"
 
+namespace tarnfold::posix::detail {
+int processHeapTag;
+LiveBlocks liveBlocks;
+}  // namespace tarnfold::posix::detail
+
 namespace {
 
-constexpr SIZE_T kLargestBlock = 0x7FFF0000u;
-int processHeapTag;
-tarnfold::posix::LiveBlocks liveBlocks;
+using tarnfold::posix::detail::kLargestBlock;
+using tarnfold::posix::detail::liveBlocks;
+using tarnfold::posix::detail::processHeapTag;
 
 LPVOID Refuse(DWORD error) {
     SetLastError(error);
@@ -20,9 +25,7 @@ LPVOID Refuse(DWORD error) {
 
 }  // namespace
 
-HANDLE GetProcessHeap() { return &processHeapTag; }
-
-LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes) {
+LPVOID HeapAllocSlow(HANDLE heap, DWORD flags, SIZE_T bytes) {
     if (heap != &processHeapTag || bytes > kLargestBlock) return Refuse(ERROR_NOT_ENOUGH_MEMORY);
     if (tarnfold::posix::FaultDue(tarnfold::posix::FaultPoint::Allocation)) return Refuse(ERROR_NOT_ENOUGH_MEMORY);
     // malloc's blocks are 8-aligned or better, as HeapAlloc's are on 32-bit Windows.
@@ -55,7 +58,7 @@ LPVOID HeapReAlloc(HANDLE heap, DWORD flags, LPVOID block, SIZE_T bytes) {
     return moved;
 }
 
-BOOL HeapFree(HANDLE heap, DWORD, LPVOID block) {
+BOOL HeapFreeSlow(HANDLE heap, DWORD, LPVOID block) {
     if (heap != &processHeapTag) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;

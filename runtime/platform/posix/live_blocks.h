@@ -14,7 +14,9 @@ class LiveBlocks {
 public:
     // Enters `block` with its size; false (nothing entered) when the table cannot grow.
     // Amortised constant time: the table doubles at half load.
-    bool Insert(const void* block, std::size_t size) {
+    // (`block` is not const: a fresh block's bytes are unset, and the compiler would take a
+    // const pointer to them for a read.)
+    bool Insert(void* block, std::size_t size) {
         if ((count_ + 1) * 2 > mask_ + 1 && !Grow()) return false;
         const auto key = reinterpret_cast<std::uintptr_t>(block);
         std::size_t at = Home(key);

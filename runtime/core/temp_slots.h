@@ -1,0 +1,63 @@
+// Inline forms of the storage operations that every builder call and element access makes:
+// taking the next TempSlot, recording the builder's room in the ring, and the heap block
+// calls. They do what the functions of storage.cpp of the same purpose do, without a call.
+#pragma once
+
+#include "../errors_console/fatal_error.h"
+#include "../platform/win32.h"
+#include "lifetime_check.h"
+#include "storage.h"
+
+namespace tarnfold {
+
+namespace detail {
+// The ring's write position (storage.cpp); RingPosition() sets it up on first use.
+extern char* ringPosition;
+}  // namespace detail
+
+// RingPosition().
+inline char* CurrentRingPosition() {
+    lifetime::HandOut(detail::ringPosition, 0);
+    return detail::ringPosition;
+}
+
+// SelectTempSlot(1): the next TempSlot, starting the runtime first when it has not started.
+inline TempSlot* NextTempSlot() {
+    if (TempSlotTable.current == 0) RuntimeStart();
+    const int next = TempSlotTable.current >= kTempSlotCount ? 1 : TempSlotTable.current + 1;
+    TempSlotTable.current = next;
+    lifetime::SlotTaken(next);
+    return &TempSlotTable.slot[next];
+}
+
+// RecordTemp(end) for a runtime that has started, where `start` is RingPosition(): the
+// text from `start` to `end` becomes the next TempSlot, and the ring position moves on by
+// the wrap rule. Returns the slot.
+inline TempSlot* RecordTempAt(char* start, const char* end) {
+    const int current = TempSlotTable.current >= kTempSlotCount ? 1 : TempSlotTable.current + 1;
+    TempSlotTable.current = current;
+    TempSlot* slot = &TempSlotTable.slot[current];
+    slot->text = start;
+    slot->length = static_cast<std::int32_t>(end - start);
+    slot->destination = nullptr;
+    slot->isRecord = 0;
+    char* position = reinterpret_cast<char*>((reinterpret_cast<std::uintptr_t>(end) + 4) & ~std::uintptr_t{3});
+    lifetime::Recorded(current, start, position);
+    if (position >= ScratchRing + kRingWrapOffset) {
+        lifetime::Wrapped(position);
+        position = ScratchRing;
+    }
+    detail::ringPosition = position;
+    return slot;
+}
+
+// AllocBlock(size, false): a block of `size` bytes from the process heap; FatalError 1 on
+// failure.
+inline void* AllocTextBlock(std::size_t size) {
+    HANDLE heap = GetProcessHeap();
+    void* block = heap != nullptr ? HeapAlloc(heap, 0, size) : nullptr;
+    if (block == nullptr) FatalError(kErrorHeapAlloc);
+    return block;
+}
+
+}  // namespace tarnfold
