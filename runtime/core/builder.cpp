@@ -251,20 +251,20 @@ namespace {
 char* StringBuilderCore(Word request, const Word* args) {
     if (TempSlotTable.current == 0) RuntimeStart();
     if ((request & kNotPlain) != 0) return BuildGeneral(request, args, nullptr, 0);
-    // Byte texts by pointer are measured here; the first part at or below kLastTemp (a
-    // token; pointers 0x78..0x7E too) hands the rest to the general path.
+    // Byte texts by pointer are measured here; the first part below kLowestAddress (a
+    // token, or a value that names no text) hands the rest to the general path.
     const int count = static_cast<int>(request & kBuildPartMask);
     std::uint32_t length[kMaxBuildParts];
     if (count == 1) {  // one line, one message: its own copy of the path, without loops
         const Word token = args[0];
-        if (token <= kLastTemp) return BuildGeneral(request, args, nullptr, 0);
+        if (token < kLowestAddress) return BuildGeneral(request, args, nullptr, 0);
         length[0] = TextLength(PlainText(token));
         return BuildPlain(request, args, length, 1, length[0]);
     }
     std::uint32_t total = 0;
     for (int i = 0; i < count; ++i) {
         const Word token = args[i];
-        if (token <= kLastTemp) return BuildGeneral(request, args, length, i);
+        if (token < kLowestAddress) return BuildGeneral(request, args, length, i);
         length[i] = TextLength(PlainText(token));
         if (__builtin_add_overflow(total, length[i], &total)) FatalError(kErrorHeapAlloc);
     }
