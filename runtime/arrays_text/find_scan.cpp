@@ -114,7 +114,9 @@ constexpr std::array<unsigned char, 256> kCommonness = [] {
     return commonness;
 }();
 
-// The pattern bytes a screened scan compares first: the rarest two, `low` before `high`.
+// The pattern bytes a screened scan compares first: the rarest byte, and of the bytes about
+// as rare as it (two letters' steps in kCommonness), the farthest from it, else the next
+// rarest. Bytes far apart agree by chance less often than neighbours in text made of words.
 // Under folding a letter counts as its lower-case form, which both cases match.
 struct ScreenPair {
     std::size_t low, high;
@@ -125,17 +127,23 @@ ScreenPair RarestPair(const ScreenedPattern& screened) {
         bool folds = screened.fold == FoldKind::All || (screened.fold == FoldKind::FirstOnly && i == 0);
         unsigned byte = pattern[i];
         if (folds && byte - 'A' < 26u) byte |= kFoldBit;
-        return kCommonness[byte];
+        return static_cast<unsigned>(kCommonness[byte]);
     };
-    std::size_t rarest = 0, next = 1;
-    if (commonness(1) < commonness(0)) rarest = 1, next = 0;
-    for (std::size_t i = 2; i < screened.length; ++i) {
-        if (commonness(i) < commonness(rarest))
-            next = rarest, rarest = i;
-        else if (commonness(i) < commonness(next))
-            next = i;
+    std::size_t rarest = 0;
+    for (std::size_t i = 1; i < screened.length; ++i)
+        if (commonness(i) < commonness(rarest)) rarest = i;
+    constexpr unsigned kAboutAsRare = 16;
+    std::size_t other = rarest == 0 ? 1 : 0, farthest = other;
+    auto distance = [rarest](std::size_t i) { return i > rarest ? i - rarest : rarest - i; };
+    for (std::size_t i = 0; i < screened.length; ++i) {
+        if (i == rarest) continue;
+        if (commonness(i) < commonness(other)) other = i;
+        if (commonness(i) <= commonness(rarest) + kAboutAsRare &&
+            (commonness(farthest) > commonness(rarest) + kAboutAsRare || distance(i) > distance(farthest)))
+            farthest = i;
     }
-    return rarest < next ? ScreenPair{rarest, next} : ScreenPair{next, rarest};
+    if (commonness(farthest) <= commonness(rarest) + kAboutAsRare) other = farthest;
+    return rarest < other ? ScreenPair{rarest, other} : ScreenPair{other, rarest};
 }
 
 // The screen of one pattern: lane j of a block is zero where the candidate starting at
