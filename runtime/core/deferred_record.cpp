@@ -19,7 +19,7 @@ char* CopyGap(char* out, const char* from, const char* to, const char* limit) {
     std::size_t size = static_cast<std::size_t>(to - from);
     std::size_t room = static_cast<std::size_t>(limit - out);
     if (size > room) size = room;
-    CopyBytes(out, from, size);
+    CopyLongBytes(out, from, size);
     return out + size;
 }
 
