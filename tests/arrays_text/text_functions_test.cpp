@@ -141,6 +141,18 @@ TEST(ChangeCase, ConvertsIntoARegisteredBlockByTheAnsiMapping) {
     ReleaseHeapString(lower.start);
 }
 
+// Texts short and long are measured and copied by different paths: every length around
+// their edges comes out whole and converted.
+TEST(ChangeCase, EveryLengthComesOutWhole) {
+    for (std::size_t length : {0u, 1u, 15u, 16u, 17u, 32u, 33u, 48u, 49u, 63u, 64u, 65u, 80u, 300u}) {
+        std::string text, upper;
+        for (std::size_t i = 0; i < length; ++i) text += "aB-z"[i % 4], upper += "AB-Z"[i % 4];
+        RecordedTemp result = ChangeCase(text.c_str(), kToUpper);
+        EXPECT_EQ(ViewOf(result.slot), upper) << length;
+        ReleaseHeapString(result.start);
+    }
+}
+
 TEST(KeepTemp, TheEighthCallFreesTheFirstCopy) {
     char* kept[8];
     for (int i = 0; i < 8; ++i) {
