@@ -162,6 +162,7 @@ struct PairScreen {
           lowByte(static_cast<unsigned char>(_mm_cvtsi128_si32(low))),
           highByte(static_cast<unsigned char>(_mm_cvtsi128_si32(high))) {}
 
+    // Zero in the lanes of a candidate (both screened bytes agree).
     Block Disagreement(const char* block, Block bytes) const {
         return _mm_or_si128(_mm_xor_si128(Folded<kFoldsLow>(LoadFrom(block - distance)), low),
                             _mm_xor_si128(Folded<kFoldsHigh>(bytes), high));
@@ -201,15 +202,10 @@ struct PairScreen {
         }
         return false;
     }
-
-    // Zero in the lanes of a candidate and of a zero byte, so one minimum joins blocks.
-    Block Quiet(const char* block) const {
-        Block bytes = Load(block);
-        return _mm_min_epu8(Disagreement(block, bytes), bytes);
-    }
 };
 
-// Without folding, block `offset` of the chunk: its Quiet lanes, in `lanes`.
+// Without folding, block `offset` of the chunk: its Quiet lanes (zero where a candidate or
+// a zero byte lies, so that one minimum joins blocks), in `lanes`.
 #define TARNFOLD_QUIET_BLOCK(lanes, offset)                                                                 \
     "movdqu " offset "(%[chunk],%[minus]), " lanes "\n\t"                                                \
     "movdqa " offset "(%[chunk]), %[highBytes]\n\t"                                                       \

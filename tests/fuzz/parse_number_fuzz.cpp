@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "support/parse_destination.h"
 #include "tarnfold.h"
 
 namespace {
@@ -24,18 +25,6 @@ using namespace tarnfold;
     std::abort();
 }
 
-template <typename T>
-T Parse(const char* text, std::int32_t sizeCode, std::int32_t& count) {
-    union {
-        T value;
-        std::int32_t code;
-        unsigned char bytes[16];
-    } destination;
-    std::memset(destination.bytes, 0, sizeof destination.bytes);
-    destination.code = sizeCode;
-    count = ParseNumber(text, &destination);
-    return destination.value;
-}
 
 long double ReadDown(const std::string& text) {
     std::fesetround(FE_DOWNWARD);
@@ -100,10 +89,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const char* source = copy.data();
 
     std::int32_t counts[5];
-    const long double extended = Parse<long double>(source, kSizeExtended, counts[0]);
-    const double stored = Parse<double>(source, kSizeFloat64, counts[1]);
-    const float single = Parse<float>(source, kSizeFloat32, counts[2]);
-    const std::int32_t integer = Parse<std::int32_t>(source, kSizeInt32, counts[3]);
+    const long double extended = testing_support::ParseInto<long double>(source, kSizeExtended, counts[0]);
+    const double stored = testing_support::ParseInto<double>(source, kSizeFloat64, counts[1]);
+    const float single = testing_support::ParseInto<float>(source, kSizeFloat32, counts[2]);
+    const std::int32_t integer = testing_support::ParseInto<std::int32_t>(source, kSizeInt32, counts[3]);
     counts[4] = ParseNumber(source, nullptr);
     const long double pushed = PopValue();
     ClearValueStack();

@@ -9,6 +9,7 @@
 #include "exact_arithmetic.h"
 #include "numbers/numbers.h"
 #include "numbers/x87.h"
+#include "support/parse_destination.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -32,15 +33,9 @@ struct Result {
 // A destination of `T` holding `sizeCode`, parsed into.
 template <typename T>
 Result<T> Parse(const char* text, std::int32_t sizeCode) {
-    union {
-        T value;
-        std::int32_t code;
-        unsigned char bytes[16];
-    } destination;
-    std::memset(destination.bytes, 0, sizeof destination.bytes);
-    destination.code = sizeCode;
-    std::int32_t count = ParseNumber(text, &destination);
-    return {destination.value, count};
+    Result<T> result;
+    result.value = testing_support::ParseInto<T>(text, sizeCode, result.count);
+    return result;
 }
 
 Result<double> ParseDouble(const char* text) { return Parse<double>(text, kSizeFloat64); }
