@@ -5,10 +5,11 @@
 #   sortlines_test.sh linux|windows <program> <work dir>
 set -euo pipefail
 mode=$1 program=$2 work=$3
+wine_run=$(cd "$(dirname "$0")/../../scripts" && pwd)/wine-run
 mkdir -p "$work"
 cd "$work"
 run() {
-  if [ "$mode" = windows ]; then WINEDEBUG=-all wine "$program" "$@"; else "$program" "$@"; fi
+  if [ "$mode" = windows ]; then "$wine_run" "$program" "$@"; else "$program" "$@"; fi
 }
 fail() { echo "sortlines_test: $*" >&2; exit 1; }
 
