@@ -59,15 +59,24 @@ static_assert(kShortText == 64, "CopyShort moves four 16-byte pieces at most");
 }  // namespace
 
 RecordedTemp ChangeCase(const char* text, std::int32_t upper) {
-    const std::uint32_t size = MeasureText(text) + 1;
+    // A text by its address is measured here; a token names a temporary or a constant, and
+    // any other value below 64 KiB the empty text.
+    TextRef source{text, 0};
+    if (reinterpret_cast<std::uintptr_t>(text) >= kLowestAddress)
+        source.length = static_cast<std::int32_t>(MeasureText(text));
+    else
+        source = ResolveTextSource(text);
+    const auto length = static_cast<std::uint32_t>(source.length);
+    const std::uint32_t size = length + 1;
     char* block = static_cast<char*>(AllocBlock(size, false));
     RegisterHeapString(block);
-    if (size < 16)
-        CopyBytes(block, text, size);
-    else if (size <= kShortText)
-        CopyShort(block, text, size);
+    if (length < 16)
+        CopyBytes(block, source.text, length);
+    else if (length <= kShortText)
+        CopyShort(block, source.text, length);
     else
-        std::memcpy(block, text, size);
+        std::memcpy(block, source.text, length);
+    block[length] = '\0';
     if (upper != 0)
         CharUpperBuffA(block, static_cast<DWORD>(size));
     else

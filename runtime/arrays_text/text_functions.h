@@ -41,17 +41,21 @@ inline const char* LastTempArg() { return reinterpret_cast<const char*>(kLastTem
 // record: FatalError 9.
 TempSlot* SubText(const char* source, std::int32_t length, std::int32_t start);
 
-// `text` (zero-terminated; null for the text at the ring position, trimmed in place)
-// without leading (kTrimLeading) and/or trailing (kTrimTrailing) blanks, copied to the ring
-// position, terminated and recorded as the next TempSlot. A blank is any byte that is
-// 0x20 or less as a signed byte: the controls, the space, and every byte from 0x80 on.
-// Allocates nothing. A result that would end past the ring's usable end: FatalError 9.
+// `text` (zero-terminated, or a token as SubText takes it; null for the text at the ring
+// position, trimmed in place) without leading (kTrimLeading) and/or trailing
+// (kTrimTrailing) blanks, copied to the ring position, terminated and recorded as the next
+// TempSlot. A blank is a byte from 0x00 to 0x20, the controls and the space; bytes from
+// 0x80 on (accented letters, UTF-8) are kept. Allocates nothing. A result that would end
+// past the ring's usable end, or a temporary that is a deferred record: FatalError 9.
 RecordedTemp TrimText(const char* text, std::int32_t sides);
 
 // An upper-case (kToUpper, any non-zero value) or lower-case copy of the zero-terminated
-// `text` in one registered heap block of its length + 1, converted by the system's ANSI
-// case mapping, recorded as the next TempSlot. FatalError 1 when the block cannot be had,
-// 8 when the registry is full.
+// `text` (or a token as SubText takes it) in one registered heap block of its length + 1,
+// converted by the system's ANSI case mapping, recorded as the next TempSlot. The block is
+// entered in the heap-string registry (TfHeapStrings entries, 100 by default) and stays
+// until ReleaseHeapString(result.text): a loop that never releases its results ends with
+// FatalError 8 at the 101st. FatalError 1 when the block cannot be had, 9 for a temporary
+// that is a deferred record.
 RecordedTemp ChangeCase(const char* text, std::int32_t upper);
 
 // A zero-terminated copy of the most recent temporary in one registered heap block of its

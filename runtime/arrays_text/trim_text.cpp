@@ -7,8 +7,9 @@
 namespace tarnfold {
 namespace {
 
-// 0x20 or less as a signed byte: controls, the space and every byte from 0x80 on.
-bool IsBlank(char c) { return static_cast<signed char>(c) <= 0x20; }
+// The controls and the space, 0x00-0x20. Bytes from 0x80 on are letters of the code page
+// or parts of UTF-8 characters, and are kept.
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 0x20; }
 
 }  // namespace
 
@@ -23,8 +24,14 @@ RecordedTemp TrimText(const char* text, std::int32_t sides) {
         if (zero == nullptr) FatalError(kErrorInsufficientBuffer);
         text = out;
         length = static_cast<std::size_t>(static_cast<const char*>(zero) - out);
-    } else {
+    } else if (reinterpret_cast<std::uintptr_t>(text) >= kLowestAddress) {
         length = std::strlen(text);
+    } else {
+        // A token: a temporary (a view is trimmed by its length) or a constant; any other
+        // value below 64 KiB is the empty text.
+        const TextRef source = ResolveTextSource(text);
+        text = source.text;
+        length = static_cast<std::size_t>(source.length);
     }
     if (sides & kTrimTrailing)
         while (length > 0 && IsBlank(text[length - 1])) --length;

@@ -31,7 +31,21 @@ constexpr Word ToElement(int parts) {
     return kBuildToVariableBit | kBuildToElementBit | static_cast<Word>(parts);
 }
 constexpr Word ToConsole(int parts) { return static_cast<Word>(parts); }
+inline constexpr int kBuildFileSlotCount = 10;      // slots 0-9
+
+namespace detail {
+// Not constexpr: a constant request that names a slot outside 0-9 does not compile.
+inline void FileSlotOutOfRange() {}
+}  // namespace detail
+
+// A slot outside 0-9 is refused as a free slot is ("The handle is invalid."): its field
+// gets 15, never bits that the four-bit field cannot hold and that would name another
+// destination (the wide bit, the variable and element bits).
 constexpr Word ToFileSlot(int slot, int parts) {
+    if (slot < 0 || slot >= kBuildFileSlotCount) {
+        detail::FileSlotOutOfRange();
+        slot = 14;
+    }
     return (static_cast<Word>(slot + 1) << kBuildFileShift) | static_cast<Word>(parts);
 }
 

@@ -19,10 +19,24 @@ std::size_t WordsLeft(const Word* at) {
     return left > 0 ? static_cast<std::size_t>(left) / sizeof(Word) : 0;
 }
 
+// A text argument as a zero-terminated text: the splice reads its texts to their zero bytes
+// when it is expanded. A token names a constant or a temporary, any other value below
+// 64 KiB the empty text; a deferred record, or a view that does not end at a zero byte
+// (SubText's), is refused with FatalError 9.
+const char* TerminatedText(const char* arg) {
+    if (reinterpret_cast<std::uintptr_t>(arg) >= kLowestAddress) return arg;
+    const TextRef ref = ResolveTextSource(arg);
+    if (ref.text[ref.length] != '\0') FatalError(kErrorInsufficientBuffer);
+    return ref.text;
+}
+
 }  // namespace
 
 RecordedTemp Replace(const char* source, const char* found, const char* replacement, Word mode) {
     if (TempSlotTable.current == 0) RuntimeStart();
+    source = TerminatedText(source);
+    found = TerminatedText(found);
+    replacement = TerminatedText(replacement);
     // The match list may run up to the ring's usable end.
     const auto listRoom = static_cast<std::size_t>(ScratchRing + kRingUsableEnd - RingPosition());
     Word* record = reinterpret_cast<Word*>(RingRoom(listRoom));

@@ -19,8 +19,11 @@ constexpr Word ReplaceMode(Word searchMode, int maxReplacements) {
 // expanded by the builder straight into its destination. Matches are listed forward and
 // never overlap; LastMatch is left as the last search set it. The texts are not copied and
 // must stay unchanged until the temporary is used. An empty found text lists no match (the
-// source unchanged); an empty result is an empty temporary. FatalError 9 when the list
-// would run past the ring's usable end or the result's length would not fit 31 bits.
+// source unchanged); an empty result is an empty temporary. Each text may also be a token
+// (kLastTemp, a slot-number or predefined token) that names a zero-terminated text; any
+// other value below 64 KiB is the empty text. FatalError 9 when the list would run past the
+// ring's usable end, the result's length would not fit 31 bits, or a token names a deferred
+// record or a view that does not end at a zero byte (KeepTemp such a temporary first).
 RecordedTemp Replace(const char* source, const char* found, const char* replacement, Word mode);
 
 }  // namespace tarnfold

@@ -163,6 +163,19 @@ TextRef ResolveTextArg(const char* arg) {
     return ref;
 }
 
+TextRef ResolveTextSource(const char* arg) {
+    auto token = static_cast<Word>(reinterpret_cast<std::uintptr_t>(arg));
+    const TempSlot* slot = nullptr;
+    if (token == kLastTemp) {
+        slot = SelectTempSlot(0);
+    } else if (token >= SlotToken(1) && token <= SlotToken(kTempSlotCount)) {
+        EnsureStarted();
+        slot = &TempSlotTable.slot[token - 10];
+    }
+    if (slot != nullptr && slot->isRecord != 0 && slot->text != nullptr) FatalError(kErrorInsufficientBuffer);
+    return ResolveTextArg(arg);
+}
+
 void* AllocBlock(std::size_t size, bool zero) {
     if (!zero) return AllocTextBlock(size);
     HANDLE heap = GetProcessHeap();

@@ -110,6 +110,9 @@ TextRef ResolveToken(Word token);
 // as ResolveToken, anything from kLowestAddress up a zero-terminated text (measured here).
 // Invalid tokens, other values below kLowestAddress and null name the empty text.
 TextRef ResolveTextArg(const char* arg);
+// The same for a function that reads the text at once: a temporary that holds a deferred
+// record (Replace, NewStr, ...) is refused with FatalError 9, since its words are no text.
+TextRef ResolveTextSource(const char* arg);
 
 // A block of `size` bytes from the process heap, zero-filled on request. FatalError 1 on
 // failure.

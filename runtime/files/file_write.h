@@ -10,6 +10,8 @@
 
 namespace tarnfold {
 
+static_assert(kFileSlotCount == kBuildFileSlotCount, "ToFileSlot refuses what the slots cannot hold");
+
 // The failures of WriteResultToSlot, out of line: a slot number of 10 or more, a failed
 // write (FatalError 0 with the system's text), a write that took fewer bytes than asked.
 [[noreturn]] void RefuseSlotNumber();

@@ -65,8 +65,11 @@ std::int32_t SplitRecords(char* block, std::size_t used, Word marker, ElementRec
         block[at] = '\0';
         start = block + at + 2;
     });
-    const char* end = block + used;
-    if (used >= 2 && end[-2] == '\r' && end[-1] == '\n' && end - 2 >= start) end -= 2;
+    char* end = block + used;
+    if (used >= 2 && end[-2] == '\r' && end[-1] == '\n' && end - 2 >= start) {
+        end -= 2;
+        *end = '\0';  // the last text ends in place like every other
+    }
     element[count++] = Borrowed(start, end);
     return count;
 }
@@ -84,7 +87,12 @@ RecallResult RecallLines(FileRef source, std::int32_t array, const char* arrayNa
     const std::int32_t bound = WorkArrayBound(size);
     auto* block = static_cast<char*>(AllocBlock(static_cast<std::size_t>(size) + 1, false));
     DWORD delivered = 0;
-    if (ReadFile(handle, block, size, &delivered, nullptr) == FALSE || delivered > size) delivered = 0;
+    if (ReadFile(handle, block, size, &delivered, nullptr) == FALSE || delivered > size) {
+        // A read that fails (a slot opened for output, say) is no empty file: an empty
+        // array here would be stored back over the data.
+        char number[12];
+        FatalError(kErrorOpenForRecall, FileRefText(source, number));
+    }
     CloseHandle(handle);
     // Only the delivered bytes are split (a slot already read from delivers less); the
     // spare byte after them ends the last text.

@@ -39,13 +39,15 @@ struct RecallResult {
 // Array 0 is the work array and is left erased.
 // Costs one read, one block of S + 1 bytes and one zero-filled table of 2 x S + 4097
 // records, no allocation per line. A name that cannot be opened, a slot holding no open
-// file, or a FileRef of 10 to 0xFFFF (neither a slot nor an address): FatalError 5;
+// file or one that cannot be read (opened for output), or a FileRef of 10 to 0xFFFF
+// (neither a slot nor an address): FatalError 5 with the name or slot number;
 // `array` outside 1-19: FatalError 6; a file of 2 GiB or more, or a table that cannot
 // exist: FatalError 1.
 RecallResult Recall(FileRef source, std::int32_t array, const char* arrayName = nullptr,
                     std::int32_t* count = nullptr);
 // The same in record mode: a CR LF splits only where `mark` follows it (records keep their
-// inner CR LFs; the last one leaves out a final CR LF). Nothing is stored as a count.
+// inner CR LFs; the last one leaves out a final CR LF and is zero-terminated there). Nothing
+// is stored as a count.
 RecallResult Recall(FileRef source, std::int32_t array, const char* arrayName, RecordMark mark);
 inline RecallResult Recall(const char* name, std::int32_t array, const char* arrayName = nullptr,
                            std::int32_t* count = nullptr) {

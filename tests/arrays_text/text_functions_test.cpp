@@ -88,8 +88,10 @@ TEST(TrimText, RemovesBlanksFromTheSidesAsked) {
     constexpr TrimCase kCases[] = {
         {"  a b  ", kTrimBoth, "a b"}, {"  a b  ", kTrimLeading, "a b  "}, {"  a b  ", kTrimTrailing, "  a b"},
         {"  a b  ", kTrimNone, "  a b  "}, {" a ", kTrimBoth, "a"}, {"   ", kTrimBoth, ""}, {"", kTrimBoth, ""},
-        {"caf\xE9", kTrimTrailing, "caf"},  // bytes from 0x80 on are blanks
-        {"\xA0\t\r\nx\x01\xFF", kTrimBoth, "x"}, {"!x~", kTrimBoth, "!x~"},
+        // Bytes from 0x80 on are letters (Windows-1252 and UTF-8 "caf\u00e9", "\u00c9t\u00e9").
+        {"caf\xE9", kTrimTrailing, "caf\xE9"}, {"caf\xC3\xA9 ", kTrimBoth, "caf\xC3\xA9"},
+        {"\xC9t\xE9", kTrimLeading, "\xC9t\xE9"},
+        {"\t\r\n\xA0x\x01\xFF \x7F", kTrimBoth, "\xA0x\x01\xFF \x7F"}, {"!x~", kTrimBoth, "!x~"},
     };
     testing_support::GuardedPage page;
     for (const TrimCase& c : kCases) {
@@ -128,6 +130,49 @@ TEST(TrimTextDeathTest, TrimTextRejectsResultsPastTheRingsUsableEnd) {
         std::memset(RingRoom(size), 'a', size);
         TrimText(nullptr, kTrimNone);
     }, -9, "Insufficient buffer or New$(<=0)");
+}
+
+// TrimText, ChangeCase and Replace take tokens as SubText does: a temporary by its text (a
+// view by its length), a constant, and any other value below 64 KiB as the empty text,
+// never read from. A deferred record is no text and is refused.
+TEST(TextArguments, TokensAndSmallValuesAreTextsNeverAddresses) {
+    auto trimmed = [](const char* text) { return ViewOf(TrimText(text, kTrimBoth).slot); };
+    auto changed = [](const char* text) {
+        RecordedTemp upper = ChangeCase(text, kToUpper);
+        std::string out = ViewOf(upper.slot);
+        ReleaseHeapString(upper.start);
+        return out;
+    };
+    auto replaced = [](const char* source, const char* found, const char* by) {
+        Replace(source, found, by, 0);
+        char* text = StringBuilder(ToVariable(1), kLastTemp, nullptr);
+        std::string out(text);
+        ReleaseHeapString(text);
+        return out;
+    };
+    for (const char* invalid : {Token(0x1234), Token(0xFFFF), Token(1000)}) {
+        EXPECT_EQ(trimmed(invalid), "");
+        EXPECT_EQ(changed(invalid), "");
+        EXPECT_EQ(replaced(invalid, "a", "x"), "");
+        EXPECT_EQ(replaced("abc", invalid, "x"), "abc");
+        EXPECT_EQ(replaced("abc", "b", invalid), "ac");
+    }
+    SubText("  a view  z", 9, 1);
+    EXPECT_EQ(trimmed(LastTempArg()), "a view");
+    SubText(" mid ", 4, 1);
+    EXPECT_EQ(changed(LastTempArg()), " MID");
+    TrimText(" abcab ", kTrimBoth);
+    EXPECT_EQ(replaced(LastTempArg(), "b", "X"), "aXcaX");
+    EXPECT_EQ(replaced("a-b", "-", Token(kTokenCrLf)), "a\r\nb");
+}
+
+TEST(TextArgumentsDeathTest, RecordsAndUnterminatedViewsAreRefused) {
+    EXPECT_FATAL({ Replace("hello world", "o", "0", 0); TrimText(LastTempArg(), kTrimBoth); }, -9,
+                 "Insufficient buffer or New$(<=0)");
+    EXPECT_FATAL({ NewStr(5); ChangeCase(LastTempArg(), kToUpper); }, -9, "Insufficient buffer or New$(<=0)");
+    EXPECT_FATAL({ NewStr(5); Replace("abc", "b", LastTempArg(), 0); }, -9, "Insufficient buffer or New$(<=0)");
+    EXPECT_FATAL({ SubText("abc", 2, 1); Replace(LastTempArg(), "b", "x", 0); }, -9,
+                 "Insufficient buffer or New$(<=0)");
 }
 
 TEST(ChangeCase, ConvertsIntoARegisteredBlockByTheAnsiMapping) {

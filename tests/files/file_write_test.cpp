@@ -48,12 +48,22 @@ TEST_F(FileWriteTest, WriteToAFreeSlotShowsTheSystemTextForAnInvalidHandle) {
                  "GetLastError:\r\n" + InvalidHandleText());
 }
 
-TEST_F(FileWriteTest, FileRequestNamingSlotTenOrAboveFailsAsAFreeSlot) {
-    for (int slot : {10, 14}) {
+// Slots past the request's four bits name no other destination: 15 is no console write,
+// 16 and 17 no wide write to the open slots 0 and 1, -2 no element.
+TEST_F(FileWriteTest, FileRequestNamingSlotOutsideZeroToNineFailsAsAFreeSlot) {
+    const std::string name = "tarnfold_write_alias.txt";
+    for (int slot : {10, 14, 15, 16, 17, -1, -2}) {
         SCOPED_TRACE(slot);
-        EXPECT_FATAL(StringBuilder(ToFileSlot(slot, 1), "lost"), kFatalUnknownExitCode,
-                     "GetLastError:\r\n" + InvalidHandleText());
+        EXPECT_FATAL(
+            {
+                OpenOutput(0, name.c_str(), 'o');
+                OpenOutput(1, name.c_str(), 'a');
+                StringBuilder(ToFileSlot(slot, 1), "lost");
+            },
+            kFatalUnknownExitCode, "GetLastError:\r\n" + InvalidHandleText());
     }
+    EXPECT_EQ(ReadWholeFile(name), "");
+    std::remove(name.c_str());
 }
 
 // The slot is closed before the box shows, and what was written is on disk.

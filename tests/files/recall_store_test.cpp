@@ -47,8 +47,7 @@ Elements ElementsOf(std::int32_t number) {
         std::int32_t length = e.length < 0 ? -e.length : e.length;
         out.texts.emplace_back(e.text, static_cast<std::size_t>(length));
         out.signs.push_back(e.length < 0 ? -1 : e.length > 0 ? 1 : 0);
-        // Every text ends in place: a zero byte, or the kept CR of a last record.
-        EXPECT_TRUE(e.text[length] == '\0' || e.text[length] == '\r') << "element " << i;
+        EXPECT_EQ(e.text[length], '\0') << "element " << i << " ends in place";
     }
     return out;
 }
@@ -224,6 +223,17 @@ TEST_F(RecallTest, FailuresAreFatal) {
     EXPECT_FATAL(Recall("no such file.txt", 3), -5,
                  "Could not open\nno such file.txt\nfor Recall, FileRead$ etc.");
     EXPECT_FATAL(Recall(FileRef{3}, 3), -5, "Could not open\n3\nfor Recall, FileRead$ etc.");
+    // A slot opened for output cannot be read: no empty array to store back over the file.
+    const std::string kept = FileName("kept");
+    WriteWholeFile(kept, "data\r\n");
+    EXPECT_FATAL(
+        {
+            OpenOutput(4, kept.c_str(), 'a');
+            Recall(FileRef{4}, 3);
+        },
+        -5, "Could not open\n4\nfor Recall, FileRead$ etc.");
+    EXPECT_EQ(ReadWholeFile(kept), "data\r\n");
+    std::remove(kept.c_str());
     EXPECT_FATAL(
         {
             ErrorLine = 12;
