@@ -1,6 +1,6 @@
 // sortlines: sorts the lines of a text file, ignoring case, into <name>.sorted.
 //
-//     sortlines <file> [--descending]
+//     sortlines [--descending] [--] <file>
 //     sortlines --help
 //
 // Lines end with CR LF or with LF alone; the sorted file keeps the file's line ends (an
@@ -24,37 +24,39 @@ constexpr std::int32_t kLines = 1;
 constexpr std::int32_t kSplit = 2;  // an LF file's lines
 constexpr int kOutputSlot = 1;
 constexpr char kDescending[] = "--descending";
-constexpr char kUsage[] = "usage: sortlines <file> [--descending]";
+constexpr char kUsage[] = "usage: sortlines [--descending] [--] <file>";
 
-// The tail after the program's name, without the flag word. The tail ends at a double
-// quote, so a quoted name comes first; an unquoted one may also follow the flag.
-const char* FileNameFrom(char* tail, bool descending) {
-    if (!descending) return tail;
-    // The tail skips leading punctuation, so a leading "--descending" arrives as "descending".
-    const char* word = kDescending + 2;
-    std::size_t length = std::strlen(word);
-    if (std::strncmp(tail, word, length) == 0) {
-        tail += length;
-        while (*tail == ' ' || *tail == '"') ++tail;
-        return tail;
-    }
-    if (char* flag = std::strstr(tail, kDescending)) {
-        while (flag > tail && flag[-1] == ' ') --flag;
-        *flag = '\0';
-    }
-    return tail;
-}
+// The file and the flags, from the arguments as the platform passes them (argv, which the
+// C runtime parses from the Windows command line): a flag counts only as a whole argument,
+// and "--" ends the flags, so that any path, however it starts or whatever it holds, names
+// its file. Null name: a usage error.
+struct Arguments {
+    const char* name = nullptr;
+    bool descending = false;
+    bool help = false;
+};
 
-// Whether `option` stands on the command line as a word of its own, after the program's
-// name (the tail skips leading punctuation, so "--help" would arrive as a file "help").
-bool HasOption(const char* line, const char* option) {
-    const std::size_t length = std::strlen(option);
-    for (const char* at = std::strstr(line, option); at != nullptr; at = std::strstr(at + 1, option)) {
-        bool starts = at > line && (at[-1] == ' ' || at[-1] == '"');
-        bool ends = at[length] == '\0' || at[length] == ' ' || at[length] == '"';
-        if (starts && ends) return true;
+Arguments ParseArguments(int argc, char** argv) {
+    Arguments out;
+    bool flags = true;
+    int files = 0;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (flags && std::strcmp(arg, "--") == 0) {
+            flags = false;
+        } else if (flags && (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0)) {
+            out.help = true;
+        } else if (flags && std::strcmp(arg, kDescending) == 0) {
+            out.descending = true;
+        } else if (flags && arg[0] == '-' && arg[1] != '\0') {
+            return {};  // an unknown flag
+        } else {
+            out.name = arg;
+            ++files;
+        }
     }
-    return false;
+    if (files != 1 && !out.help) out.name = nullptr;
+    return out;
 }
 
 // "sortlines: <name><problem>" on standard error.
@@ -150,18 +152,18 @@ void StoreWithLineFeeds(const char* name) {
 
 }  // namespace
 
-int main() {
-    const char* commandLine = GetCommandLineA();
-    if (HasOption(commandLine, "--help") || HasOption(commandLine, "-h")) {
+int main(int argc, char** argv) {
+    const Arguments arguments = ParseArguments(argc, argv);
+    if (arguments.help) {
         Print(kUsage, kTokenCrLf,
               "Sorts the lines of a text file without regard to case into <file>.sorted.", kTokenCrLf,
-              "Lines end with CR LF or with LF; the sorted file keeps them. --descending reverses.",
-              kTokenCrLf);
+              "Lines end with CR LF or with LF; the sorted file keeps them. --descending reverses;",
+              kTokenCrLf, "-- ends the options (for a file whose name starts with -).", kTokenCrLf);
         ExitProcess(0);
     }
-    bool descending = std::strstr(commandLine, kDescending) != nullptr;
-    const char* name = FileNameFrom(CommandLineTail(), descending);
-    if (*name == '\0') {
+    const char* name = arguments.name;
+    const bool descending = arguments.descending;
+    if (name == nullptr) {
         Print(kUsage, kTokenCrLf);
         ExitProcess(2);
     }

@@ -60,6 +60,36 @@ printf 'b\r\na\r\n' > help
 run help
 [ "$(cat help.sorted)" = "$(printf 'a\r\nb\r\n')" ] || fail "a file named help: $(od -c help.sorted)"
 
+# Paths as the platform passes them: each names its own file, whatever it starts with or
+# holds, however long (Windows refuses a path of 260 bytes or more: the open fails, loudly);
+# a flag is a whole argument only.
+long=$(printf 'd%.0s' $(seq 130))/$(printf 'f%.0s' $(seq 140)).txt
+mkdir -p "old -h copy" "${long%/*}"
+paths=(.notes ./notes notes--descending.txt "old -h copy/notes")
+if [ "$mode" = windows ]; then
+  printf 'b\r\nA\r\n' > "$long"
+  code=0
+  run -- "$long" >out.txt 2>&1 || code=$?
+  [ "$code" -eq 251 ] && [ ! -e "$long.sorted" ] || fail "long path ended with $code: $(cat out.txt)"
+else
+  paths+=("$long")
+fi
+for path in "${paths[@]}"; do
+  printf 'b\r\nA\r\n' > "$path"
+  rm -f "$path.sorted"
+  run -- "$path" >out.txt 2>err.txt || fail "$path: $(cat out.txt err.txt)"
+  [ "$(cat "$path.sorted")" = "$(printf 'A\r\nb\r\n')" ] || fail "$path: $(od -c "$path.sorted" | head -3)"
+done
+printf 'b\r\nA\r\n' > notes
+run --descending ./notes
+[ "$(cat notes.sorted)" = "$(printf 'b\r\nA\r\n')" ] || fail "./notes descending: $(od -c notes.sorted)"
+for args in "" "a b" "--frobnicate notes"; do
+  code=0
+  # shellcheck disable=SC2086
+  run $args >out.txt 2>&1 || code=$?
+  [ "$code" -eq 2 ] && grep -q 'usage: sortlines' out.txt || fail "'$args' ended with $code: $(cat out.txt)"
+done
+
 code=0
 run missing.txt 2>err.txt || code=$?
 [ "$code" -eq 251 ] || fail "missing file ended with $code, not 251 (-5)"
