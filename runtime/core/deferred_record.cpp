@@ -5,6 +5,7 @@
 
 #include "../errors_console/fatal_error.h"
 #include "../files/file_slots.h"
+#include "../files/slot_handles.h"
 #include "copy_bytes.h"
 
 namespace tarnfold {
@@ -38,29 +39,25 @@ char* ExpandSplice(const Word* record, char* out, const char* limit) {
     return CopyGap(out, source, AsText(*match), limit);
 }
 
-// The first `byte count` bytes of the named file, read through the scratch slot. A file
-// that cannot be opened now (shared for writing elsewhere, a name that only a lookup
-// matches, gone) ends the program as a missing one does when the record is made. The part
-// a read does not deliver (the file shrank since it was measured) is zeros, so no earlier
-// memory contents reach the result; the output always advances by the count.
+// The `byte count` bytes of the named file, read on a handle of its own (no file slot is
+// touched). A file that cannot be opened now (shared for writing elsewhere, gone) ends the
+// program as a missing one does when the record is made, and so does a file whose size
+// changed since it was measured: padding a shrunk file with zeros or cutting a grown one
+// would be corrupted data. The output always advances by the count.
 char* ExpandFileContents(const Word* record, char* out, const char* limit) {
     std::size_t size = record[3];
     std::size_t room = static_cast<std::size_t>(limit - out);
     if (size > room) size = room;
     const char* name = AsText(record[2]);
-    if (OpenInput(kScratchFileSlot, name, kNoSearch) == kFailedSlot) {
-        CloseFile(kScratchFileSlot);
-        FatalError(kErrorOpenForRecall, name);
-    }
-    // ReadBytes terminates what it read: keep the byte after the share, which belongs to
-    // the next part or the terminator.
-    char following = out[size];
-    std::size_t delivered = 0;
-    std::int32_t got = ReadBytes(kScratchFileSlot, out, static_cast<std::uint32_t>(size));
-    if (got > 0) delivered = static_cast<std::size_t>(got);
-    CloseFile(kScratchFileSlot);
-    out[size] = following;
-    std::memset(out + delivered, 0, size - delivered);
+    Word opened = kFreeSlot;
+    if (OpenInputInto(opened, name, kNoSearch) == kFailedSlot) FatalError(kErrorOpenForRecall, name);
+    HANDLE file = HandleOf(opened);
+    DWORD high = 0;
+    const DWORD now = GetFileSize(file, &high);
+    DWORD delivered = 0;
+    const BOOL read = ReadFile(file, out, static_cast<DWORD>(size), &delivered, nullptr);
+    CloseHandle(file);
+    if (high != 0 || now != record[3] || !read || delivered != size) FatalError(kErrorOpenForRecall, name);
     return out + size;
 }
 

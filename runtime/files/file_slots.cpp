@@ -35,33 +35,36 @@ void SetFileErrorText(const char* prefix, const char* name) {
 
 }  // namespace
 
-Word OpenInput(int slot, const char* name, std::uintptr_t search) {
-    if (!ValidSlot(slot)) return kFailedSlot;
+Word OpenInputInto(Word& cell, const char* name, std::uintptr_t search) {
     if (!IsAddress(name)) {
         SetFileErrorText(kInputFailure, name);
-        return FileSlotTable[slot] = kFailedSlot;
+        return cell = kFailedSlot;
     }
     char found[MAX_PATH];
     const char* toOpen = name;
     if (search != kNoSearch) {
         // A search value below 64 KiB other than 1 is no path list: nothing is found.
         if (search != kStandardSearch && !IsAddress(reinterpret_cast<const void*>(search)))
-            return FileSlotTable[slot] = kFailedSlot;
+            return cell = kFailedSlot;
         const char* path = search == kStandardSearch ? nullptr : reinterpret_cast<const char*>(search);
         DWORD length = SearchPathA(path, name, nullptr, MAX_PATH, found, nullptr);
-        if (length == 0 || length >= MAX_PATH) return FileSlotTable[slot] = kFailedSlot;
+        if (length == 0 || length >= MAX_PATH) return cell = kFailedSlot;
         toOpen = found;
     }
     HANDLE handle = CreateFileA(toOpen, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) SetFileErrorText(kInputFailure, name);
-    return FileSlotTable[slot] = ValueOf(handle);
+    return cell = ValueOf(handle);
 }
 
-Word OpenOutput(int slot, const char* name, Word mode) {
+Word OpenInput(int slot, const char* name, std::uintptr_t search) {
     if (!ValidSlot(slot)) return kFailedSlot;
+    return OpenInputInto(FileSlotTable[slot], name, search);
+}
+
+Word OpenOutputInto(Word& cell, const char* name, Word mode) {
     if (!IsAddress(name)) {
-        FileSlotTable[slot] = kFailedSlot;
+        cell = kFailedSlot;
         SetFileErrorText(kOutputFailure, name);
         return kFailedSlot;
     }
@@ -69,7 +72,7 @@ Word OpenOutput(int slot, const char* name, Word mode) {
     bool keep = folded == (kModeAppend | kLowerCaseBit) || folded == (kModeUpdate | kLowerCaseBit);
     HANDLE handle = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                 keep ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    FileSlotTable[slot] = ValueOf(handle);
+    cell = ValueOf(handle);
     if (handle == INVALID_HANDLE_VALUE) {
         SetFileErrorText(kOutputFailure, name);
         return kFailedSlot;
@@ -81,6 +84,11 @@ Word OpenOutput(int slot, const char* name, Word mode) {
         SetFilePointer(handle, 0, &high, FILE_END);
     }
     return ValueOf(handle);
+}
+
+Word OpenOutput(int slot, const char* name, Word mode) {
+    if (!ValidSlot(slot)) return kFailedSlot;
+    return OpenOutputInto(FileSlotTable[slot], name, mode);
 }
 
 std::int32_t ReadBytes(int slot, void* buffer, std::uint32_t n) {

@@ -3,8 +3,9 @@
 // A program opens a file into a slot with OpenInput or OpenOutput, reads it with
 // ReadBytes, writes it through the string builder (ToFileSlot) and closes it with
 // CloseFile. Opening never stops the program: a failed open leaves kFailedSlot in the slot
-// and a message in FileErrorText; the operation that needed the file decides. Slot 9 is
-// the runtime's scratch slot (FileRead$ and the line readers and writers use it).
+// and a message in FileErrorText; the operation that needed the file decides. All ten
+// slots are the program's: the runtime's own file work (FileRead$, Recall and Store by
+// name) opens its files on handles of its own and never touches a slot.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +15,6 @@
 namespace tarnfold {
 
 inline constexpr int kFileSlotCount = 10;
-inline constexpr int kScratchFileSlot = 9;
 inline constexpr int kAllFileSlots = 10;             // CloseFile: every slot, 9 down to 0
 inline constexpr Word kFreeSlot = 0;
 inline constexpr Word kFailedSlot = 0xFFFFFFFFu;     // the system's invalid handle value
@@ -68,6 +68,11 @@ Word OpenInput(int slot, const char* name, std::uintptr_t search);
 // A slot outside 0..9 is refused with -1, touching no slot; a name below 64 KiB fails
 // without being read (FileErrorText names its number).
 Word OpenOutput(int slot, const char* name, Word mode);
+
+// OpenInput and OpenOutput into a word of the caller's instead of a slot: the runtime's own
+// file work, which leaves the program's slots alone.
+Word OpenInputInto(Word& cell, const char* name, std::uintptr_t search);
+Word OpenOutputInto(Word& cell, const char* name, Word mode);
 
 // Reads up to n bytes into `buffer` (which has room for n + 1) and puts a zero byte after
 // them when any were read. Returns the count read: -1 for a failed slot or a slot outside

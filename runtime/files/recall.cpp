@@ -21,9 +21,9 @@ HANDLE TakeInputHandle(FileRef source) {
     }
     if (!IsAddressRef(source)) FatalError(kErrorOpenForRecall, FileRefText(source, number));
     const char* name = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(source));
-    if (OpenInput(kScratchFileSlot, name, kNoSearch) == kFailedSlot) FatalError(kErrorOpenForRecall, name);
-    HANDLE handle = TakeSlot(kScratchFileSlot);
-    return handle;
+    Word handle = kFreeSlot;
+    if (OpenInputInto(handle, name, kNoSearch) == kFailedSlot) FatalError(kErrorOpenForRecall, name);
+    return HandleOf(handle);
 }
 
 // Every line end takes two bytes, so 2 x S + 4096 elements always suffice. Computed in 64

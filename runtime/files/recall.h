@@ -32,7 +32,7 @@ struct RecallResult {
 };
 
 // Reads the file `source` (a slot 0-9 open for input, whose handle Recall takes over and
-// closes, or a pointer to a name, opened in slot 9) into array `array` (1-19), one element
+// closes, or a pointer to a name, opened on a handle of its own) into array `array` (1-19), one element
 // per line, the CR LF left out. The elements borrow their texts from one block that holds
 // the file and belongs to the array; every text is zero-terminated in place. A last line
 // without CR LF is one more element. `count`, when not null, receives the element count.
@@ -59,14 +59,14 @@ inline RecallResult Recall(const char* name, std::int32_t array, const char* arr
 
 // Writes elements 0 .. count - 1 of `array` (count < 0: all of them) to `destination` (a
 // slot 0-9 open for output, whose handle Store takes over and closes, or a name, created or
-// emptied through slot 9), each followed by CR LF. Collects the lines in the scratch ring
+// emptied on a handle of its own), each followed by CR LF. Collects the lines in the scratch ring
 // from its first byte and writes a batch whenever the next line would reach 640,000 bytes;
 // a longer element is written on its own. Allocates nothing; leaves no temporary usable.
 // An element beyond the array (FatalError 6 with its index), an erased array (FatalError
 // 7) or an array number outside 0-19 (FatalError 6) is found before the file is opened,
-// which keeps its bytes. A name that cannot be opened, or a FileRef of 10 to 0xFFFF:
-// FatalError 4; a failed write: FatalError 0 with the system's text, the batches before it
-// on disk. A never-created array stores as nothing (count < 0) or as empty lines.
+// which keeps its bytes, whatever the count (0 too). A name that cannot be opened, or a
+// FileRef of 10 to 0xFFFF: FatalError 4; a free or failed slot, or a failed write:
+// FatalError 0 with the system's text (for a write, the batches before it on disk). A never-created array stores as nothing (count < 0) or as empty lines.
 void Store(FileRef destination, std::int32_t array, std::int32_t count = -1);
 inline void Store(const char* name, std::int32_t array, std::int32_t count = -1) {
     Store(NameRef(name), array, count);

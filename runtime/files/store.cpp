@@ -16,16 +16,22 @@ HANDLE TakeOutputHandle(FileRef destination) {
     if (IsSlotRef(destination)) {
         auto slot = static_cast<std::int32_t>(destination);
         HANDLE handle = TakeSlot(slot);
-        return handle;  // a free or failed slot fails at the first write
+        // A free or failed slot fails as its first write would, whether or not there is
+        // anything to write.
+        if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            FatalSystemError();
+        }
+        return handle;
     }
     if (!IsAddressRef(destination)) {
         char number[12];
         FatalError(kErrorOpenForStore, FileRefText(destination, number));
     }
     const char* name = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(destination));
-    if (OpenOutput(kScratchFileSlot, name, kModeCreate) == kFailedSlot) FatalError(kErrorOpenForStore, name);
-    HANDLE handle = TakeSlot(kScratchFileSlot);
-    return handle;
+    Word handle = kFreeSlot;
+    if (OpenOutputInto(handle, name, kModeCreate) == kFailedSlot) FatalError(kErrorOpenForStore, name);
+    return HandleOf(handle);
 }
 
 // A write that fails, or writes less than asked (a full disk), ends the program; what was
@@ -54,12 +60,13 @@ std::int32_t ElementCount(std::int32_t array) {
 // Makes the one element access of elements 0 .. count - 1 that would fail (an array number
 // outside the table, an erased array, the first index beyond the last element), so that
 // its fatal error, with the same line number, comes before the file is opened or emptied.
+// The array number and an erased array are checked whatever the count, 0 included.
 void RequireElements(std::int32_t array, std::int32_t count) {
-    if (count <= 0) return;
     if (array < 0 || array >= kArrayCount || ArrayTable[array] == kErasedArray) {
         AccessElement(array, 0, 0);
         return;
     }
+    if (count <= 0) return;
     const StringArray* table = ArrayTable[array];
     if (table != nullptr && count > table->count) AccessElement(array, table->count, table->count);
 }

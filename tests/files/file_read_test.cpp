@@ -1,4 +1,4 @@
-// FileRead$: the file-contents record, expanded through slot 9 into any destination.
+// FileRead$: the file-contents record, expanded into any destination.
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -13,7 +13,7 @@ using FileReadTest = testing_support::FileTest;
 using testing_support::ReadWholeFile;
 using testing_support::WriteWholeFile;
 
-TEST_F(FileReadTest, ContentsArriveBetweenOtherPartsAndLeaveSlotNineFree) {
+TEST_F(FileReadTest, ContentsArriveBetweenOtherParts) {
     std::string name = Name("ten");
     WriteWholeFile(name, "0123456789");
     RecordedTemp temp = FileReadStr(name.c_str());
@@ -21,7 +21,6 @@ TEST_F(FileReadTest, ContentsArriveBetweenOtherPartsAndLeaveSlotNineFree) {
     EXPECT_EQ(FindHandle, 0u);
     char* variable = StringBuilder(ToVariable(3), "<", kLastTemp, ">", nullptr);
     EXPECT_STREQ(variable, "<0123456789>");
-    EXPECT_EQ(FileSlotTable[kScratchFileSlot], kFreeSlot);
     ReleaseHeapString(variable);
 }
 
@@ -78,18 +77,53 @@ TEST_F(FileReadTest, FilesOfFourGiBAndMoreAreCutToTheirLow32Bits) {
     }
 }
 
-// The record is measured when it is made and read when it is used: whatever the read no
-// longer delivers reads as zeros, never as the bytes that lay in the room before.
-TEST_F(FileReadTest, ShrunkFileLeavesZerosNotOldMemory) {
-    std::string name = Name("shrinks"), out = Name("shrinks_out");
-    ASSERT_NE(OpenOutput(4, out.c_str(), 'O'), kFailedSlot);
-    WriteWholeFile(name, "0123456789");
+// The record is measured when it is made and read when it is used. A file that shrank or
+// grew in between ends the program naming it: zeros or a cut text would go on as data.
+// Slot 9 is the program's like any other: FileRead$, Recall and Store leave it alone.
+TEST_F(FileReadTest, FileWhoseSizeChangedIsFatalAndNoSlotIsTouched) {
+    std::string name = Name("changes"), mine = Name("slot_nine");
+    for (const char* now : {"abcd", "0123456789 and more"}) {
+        SCOPED_TRACE(now);
+        WriteWholeFile(name, "0123456789");
+        EXPECT_FATAL(
+            {
+                FileReadStr(name.c_str());
+                WriteWholeFile(name, now);
+                StringBuilder(ToVariable(1), kLastTemp, nullptr);
+            },
+            -5, "Could not open\n" + name + "\nfor Recall, FileRead$ etc.");
+    }
+    WriteWholeFile(mine, "mine\r\n");
+    WriteWholeFile(name, "x\r\n");
+    ASSERT_NE(OpenInput(9, mine.c_str(), kNoSearch), kFailedSlot);
+    const Word held = FileSlotTable[9];
     FileReadStr(name.c_str());
-    WriteWholeFile(name, "abcd");
-    std::memset(RingPosition(), 'Z', 64);
-    StringBuilder(ToFileSlot(4, 2), kLastTemp, "|");
-    CloseFile(4);
-    EXPECT_EQ(ReadWholeFile(out), std::string("abcd\0\0\0\0\0\0|", 11));
+    char* variable = StringBuilder(ToVariable(1), kLastTemp, nullptr);
+    EXPECT_STREQ(variable, "x\r\n");
+    ReleaseHeapString(variable);
+    Recall(name.c_str(), 3);
+    Store(name.c_str(), 3);
+    EXPECT_EQ(FileSlotTable[9], held);
+    char read[16] = {};
+    EXPECT_EQ(ReadBytes(9, read, 6), 6);
+    EXPECT_STREQ(read, "mine\r\n");
+    CloseFile(9);
+    EraseArray(3);
+}
+
+// A name with '?' in it measures that file, not a neighbour the wildcard would match.
+TEST_F(FileReadTest, NameIsMeasuredAsItIsOpened) {
+#ifndef _WIN32
+    std::string literal = Name("q?"), neighbour = Name("qk");
+    WriteWholeFile(neighbour, "0123456789");
+    WriteWholeFile(literal, "ab");
+    FileReadStr(literal.c_str());
+    char* variable = StringBuilder(ToVariable(1), kLastTemp, nullptr);
+    EXPECT_STREQ(variable, "ab");
+    ReleaseHeapString(variable);
+    std::remove(literal.c_str());
+    std::remove(neighbour.c_str());
+#endif
 }
 
 // Regression: a file that cannot be opened when the record is expanded (open for writing

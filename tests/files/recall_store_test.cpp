@@ -10,6 +10,7 @@
 
 #include "arrays_text/array_fixture.h"
 #include "files/line_split.h"
+#include "platform/win32.h"
 #include "support/fatal_echo.h"
 #include "support/guard_page.h"
 #include "support/test_files.h"
@@ -355,6 +356,8 @@ TEST_F(StoreTest, StoreEmptiesTheFileBeforeAFatalErrorItCouldRaiseFirst) {
         {"erased, every element", [] { EraseArray((CreateArray(3, 1), 3)); }, 3, -1, -7,
          "Line 0: Array was erased"},
         {"array number beyond the table", [] {}, kArrayCount, 1, -6, "Line 0: Count too high"},
+        {"erased, count 0", [] { EraseArray((CreateArray(3, 1), 3)); }, 3, 0, -7, "Line 0: Array was erased"},
+        {"array number beyond the table, count 0", [] {}, kArrayCount, 0, -6, "Line 0: Count too high"},
     };
     std::string name = FileName("precious");
     for (const auto& c : cases) {
@@ -389,6 +392,18 @@ TEST_F(StoreTest, FailuresAreFatal) {
         },
         -7, "Line 0: Array was erased");
     EXPECT_FATAL(Store("no/such/folder/file.txt", 2), -4, "Could not open\nno/such/folder/file.txt\nfor Store");
+    // A free slot fails alike with nothing to write and with a line.
+    char invalid[256];
+    const DWORD invalidLength = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_INVALID_HANDLE, 0,
+                                               invalid, sizeof invalid, nullptr);
+    for (std::int32_t count : {0, 1}) {
+        EXPECT_FATAL(
+            {
+                testing_support::ArrayOf(2, {"a"});
+                Store(FileRef{6}, 2, count);
+            },
+            kFatalUnknownExitCode, "GetLastError:\r\n" + std::string(invalid, invalidLength));
+    }
 #ifndef _WIN32
     // StoreReportsAFullDisk: a failed write is no success.
     EXPECT_FATAL(
