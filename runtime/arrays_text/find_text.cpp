@@ -2,6 +2,7 @@
 #include "find_text.h"
 
 #include "find_scan.h"
+#include "../errors_console/fatal_error.h"
 
 #include <cstring>
 
@@ -23,7 +24,9 @@ const char* TextOf(const char* text) {
     if (value >= kLowestAddress) return text;
     if (value > kLastTemp) return EmptyString;  // no text lies there
     const TempSlot& slot = *SelectTempSlot(0);
-    return slot.text != nullptr ? slot.text : EmptyString;
+    if (slot.text == nullptr) return EmptyString;
+    if (slot.isRecord != 0) FatalError(kErrorInsufficientBuffer);  // a record's words are no text
+    return slot.text;
 }
 
 FoundText Found(const char* text, const char* match) {

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "../errors_console/fatal_error.h"
 #include "power_table.h"
 #include "value_stack.h"
 #include "x87.h"
@@ -311,10 +312,16 @@ bool QuickDecimal(const Byte* text, Parsed& parsed) {
 
 std::int32_t ParseNumber(Word source, void* destination) {
     EnsurePowerTable();
-    const char* text = source == kLastTemp       ? SelectTempSlot(0)->text
-                       : source < kLowestAddress ? nullptr  // no text lies there
-                                                 : reinterpret_cast<const char*>(static_cast<std::uintptr_t>(source));
-    if (text == nullptr) text = EmptyString;
+    const char* text;
+    if (source >= kLowestAddress) [[likely]] {
+        text = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(source));
+    } else if (source == kLastTemp) {
+        const TempSlot& slot = *SelectTempSlot(0);
+        text = slot.text != nullptr ? slot.text : EmptyString;
+        if (slot.isRecord != 0 && slot.text != nullptr) FatalError(kErrorInsufficientBuffer);  // no text
+    } else {
+        text = EmptyString;  // no text lies there
+    }
     const auto* bytes = reinterpret_cast<const Byte*>(text);
     Parsed parsed;
     if (*bytes < '-' || !QuickDecimal(bytes, parsed)) parsed = Parser(bytes).Run();

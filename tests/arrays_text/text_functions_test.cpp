@@ -173,6 +173,10 @@ TEST(TextArgumentsDeathTest, RecordsAndUnterminatedViewsAreRefused) {
     EXPECT_FATAL({ NewStr(5); Replace("abc", "b", LastTempArg(), 0); }, -9, "Insufficient buffer or New$(<=0)");
     EXPECT_FATAL({ SubText("abc", 2, 1); Replace(LastTempArg(), "b", "x", 0); }, -9,
                  "Insufficient buffer or New$(<=0)");
+    EXPECT_FATAL({ Replace("hello world", "o", "0", 0); FindText(kFindWholeText, LastTempArg(), "w0", 0); }, -9,
+                 "Insufficient buffer or New$(<=0)");
+    EXPECT_FATAL({ char room[16] = {}; NewStr(5); ParseNumber(kLastTemp, room); }, -9,
+                 "Insufficient buffer or New$(<=0)");
 }
 
 TEST(ChangeCase, ConvertsIntoARegisteredBlockByTheAnsiMapping) {
