@@ -39,7 +39,7 @@ View Part(View s, std::int32_t n, std::int32_t start) {
     return {s.text + start - 1, n > 0 && n <= rest ? n : rest};
 }
 
-bool IsBlank(char c) { return static_cast<signed char>(c) <= 0x20; }
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 0x20; }
 
 unsigned char Upper(unsigned char c) {
     if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 0x20;
@@ -118,9 +118,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 std::string t = text();
                 char* position = RingPosition();
                 const char* arg = t.c_str();
-                if (in.ConsumeBool()) {
-                    std::memcpy(position, t.c_str(), t.size() + 1);
-                    arg = nullptr;
+                switch (in.ConsumeIntegralInRange(0, 3)) {
+                    case 1:  // in place
+                        std::memcpy(position, t.c_str(), t.size() + 1);
+                        arg = nullptr;
+                        break;
+                    case 2:  // the current temporary, a view read by its length
+                        arg = LastTempArg();
+                        t.assign(current.text, static_cast<std::size_t>(current.length));
+                        break;
+                    case 3:  // a value below 64 KiB that is no token: the empty text
+                        arg = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(
+                            in.ConsumeIntegralInRange<std::uint32_t>(0x80, kLowestAddress - 1)));
+                        t.clear();
+                        break;
                 }
                 std::size_t first = 0, end = t.size();
                 if (sides & kTrimTrailing)
@@ -136,10 +147,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
             case 4: {  // ChangeCase
                 const bool upper = in.ConsumeBool();
-                const std::string& t = text();
+                std::string t = text();
+                const char* arg = t.c_str();
+                switch (in.ConsumeIntegralInRange(0, 2)) {
+                    case 1:
+                        arg = LastTempArg();
+                        t.assign(current.text, static_cast<std::size_t>(current.length));
+                        break;
+                    case 2:
+                        arg = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(
+                            in.ConsumeIntegralInRange<std::uint32_t>(0x80, kLowestAddress - 1)));
+                        t.clear();
+                        break;
+                }
                 std::string expected = t;
                 for (char& c : expected) c = static_cast<char>(upper ? Upper(c) : Lower(c));
-                RecordedTemp r = ChangeCase(t.c_str(), upper ? in.ConsumeIntegralInRange(1, 1000) : kToLower);
+                RecordedTemp r = ChangeCase(arg, upper ? in.ConsumeIntegralInRange(1, 1000) : kToLower);
                 if (expected != r.start) Fail("ChangeCase text");
                 ExpectCurrent(r.start, static_cast<std::int32_t>(t.size()), "ChangeCase slot");
                 blocks.push_back(r.start);
