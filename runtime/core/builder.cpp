@@ -176,7 +176,9 @@ inline const char* PlainText(Word arg) { return reinterpret_cast<const char*>(st
             return nullptr;
         }
     }
-    RecordTempAt(position, roomEnd);
+    // The room is taken (the ring moves past it) and the temporary names the text: its
+    // spare bytes are no part of it.
+    RecordTempAt(position, roomEnd)->length = static_cast<std::int32_t>(total);
     std::memset(CopyPlain(position, args, length, count), 0, kTerminatorBytes);  // the spare bytes hold them
     DeliverPlain(request, position, total);
     return nullptr;
@@ -227,7 +229,7 @@ namespace {
             bool inRing = static_cast<std::size_t>(ScratchRing + kRingUsableEnd - position) >= room &&
                           !parts.ReadsFrom(position, position + room);
             char* out = position;
-            if (inRing) RecordTempAt(position, position + room);
+            if (inRing) RecordTempAt(position, position + room)->length = static_cast<std::int32_t>(parts.total);
             else out = static_cast<char*>(AllocBlock(room, false));
             char* end = CopyParts(parts, out);
             std::memset(end, 0, kTerminatorBytes);  // the room's spare bytes hold them

@@ -138,6 +138,8 @@ inline char* AssignElement(Parts... parts) {
 
 // Print(parts...): writes the parts to standard output; allocates nothing unless the
 // result would run past the ring's usable end. PrintThenReadKey also waits for one key.
+// Output built in the ring (console or file) is recorded as the newest temporary with the
+// text's length; the ring moves past its room of T + 24 bytes.
 template <typename... Parts>
     requires(detail::IsPartCount<Parts...>() && detail::WidthOf<Parts...>() == 0)
 inline void Print(Parts... parts) {
