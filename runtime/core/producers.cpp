@@ -46,11 +46,21 @@ RecordedTemp RepeatText(const char* text, std::int32_t count) {
     TextRef source = ResolveTextArg(text);
     lifetime::RepetitionWriting(repetitionBuffer, sizeof repetitionBuffer);
     // A record is no text: its slot length is no count of bytes at its address. What gets
-    // repeated is its expansion, made in the buffer first.
+    // repeated is its expansion, made in a block of its own first (its texts may lie in the
+    // buffer, which an expansion there would write over while reading them).
+    char* expansion = nullptr;
     if (const TempSlot* record = RecordNamedBy(text); record != nullptr && count > 0) {
-        if (RecordTextLength(*record) > static_cast<std::uint32_t>(kRepeatLimit)) FatalError(kErrorInsufficientBuffer);
-        char* end = ExpandRecord(*record, repetitionBuffer);
-        source = {repetitionBuffer, static_cast<std::int32_t>(end - repetitionBuffer)};
+        const std::uint32_t size = RecordTextLength(*record);
+        if (size > static_cast<std::uint32_t>(kRepeatLimit)) FatalError(kErrorInsufficientBuffer);
+        expansion = static_cast<char*>(AllocBlock(size + 1, false));
+        char* end = ExpandRecord(*record, expansion);
+        source = {expansion, static_cast<std::int32_t>(end - expansion)};
+    }
+    // A source in the buffer (a view of an earlier repetition) moves to the buffer's front
+    // first, so that no copy below writes over bytes it has still to read.
+    if (source.text >= repetitionBuffer && source.text < repetitionBuffer + sizeof repetitionBuffer) {
+        std::memmove(repetitionBuffer, source.text, static_cast<std::size_t>(source.length));
+        source.text = repetitionBuffer;
     }
     std::size_t length = 0;
     if (source.length == 1) {
@@ -65,6 +75,7 @@ RecordedTemp RepeatText(const char* text, std::int32_t count) {
         }
     }
     repetitionBuffer[length] = '\0';
+    FreeBlock(expansion);
     lifetime::RepetitionWritten(repetitionBuffer, length, sizeof repetitionBuffer);
     TempSlot* slot = SelectTempSlot(1);
     slot->text = repetitionBuffer;

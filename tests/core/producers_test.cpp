@@ -82,6 +82,17 @@ TEST(RepeatText, RecordTemporaryIsNotReadPastItsRecord) {
               std::string(4, '\0'));
 }
 
+// The source may lie in the repetition buffer itself: a view of the last repetition, or a
+// record whose text is read from it. Neither is written over while it is read.
+TEST(RepeatText, SourceInsideItsOwnBufferComesOutWhole) {
+    RepeatText("abc", 1);
+    SubText(LastTempArg(), 2, 2);
+    EXPECT_EQ(SlotText(RepeatText(LastTempArg(), 3)), "bcbcbc");
+    RepeatText("xyz", 1);
+    Replace(LastTempArg(), "z", "b", 0);
+    EXPECT_EQ(SlotText(RepeatText(LastTempArg(), 2)), "xybxyb");
+}
+
 TEST(RepeatText, TwoRepetitionsInOneBuildBothReadTheNewer) {
     RepeatText("a", 2);
     RepeatText("b", 3);
