@@ -29,6 +29,16 @@ if [ -f "$work/build/hello_checked" ]; then
   # No leak scan: under qemu it cannot stop threads and would hang at exit.
   output=$(ASAN_OPTIONS=detect_leaks=0 "$work/build/hello_checked")
   [ "$output" = $'Hello, world\r' ] || { echo "unexpected checked output: $output" >&2; exit 1; }
-  echo "checked runtime linked and ran"
+  # The target brings the sanitizers to the program's own code: its own read of an expired
+  # temporary is reported, with the program's main as the reading frame.
+  code=0
+  ASAN_OPTIONS=detect_leaks=0 "$work/build/hello_checked" expired 2>"$work/expired.txt" || code=$?
+  if [ "$code" -eq 0 ] || [ "$code" -eq 4 ] || ! grep -q 'use-after-poison' "$work/expired.txt" ||
+     ! grep -Eq '#0 .* in main ' "$work/expired.txt"; then
+    echo "the consumer's own read of an expired temporary was not reported (exit $code):" >&2
+    head -20 "$work/expired.txt" >&2
+    exit 1
+  fi
+  echo "checked runtime linked and ran; the consumer's own read of an expired temporary was reported"
 fi
 echo "installed package found, linked and ran"
