@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "../core/copy_bytes.h"
+#include "../core/text_length.h"
 #include "../platform/win32.h"
 #include "text_functions.h"
 
@@ -62,10 +63,12 @@ RecordedTemp ChangeCase(const char* text, std::int32_t upper) {
     // A text by its address is measured here; a token names a temporary or a constant, and
     // any other value below 64 KiB the empty text.
     TextRef source{text, 0};
-    if (reinterpret_cast<std::uintptr_t>(text) >= kLowestAddress)
+    if (reinterpret_cast<std::uintptr_t>(text) >= kLowestAddress) {
         source.length = static_cast<std::int32_t>(MeasureText(text));
-    else
+        CheckTextBytes(text, static_cast<std::uint32_t>(source.length));
+    } else {
         source = ResolveTextSource(text);
+    }
     const auto length = static_cast<std::uint32_t>(source.length);
     const std::uint32_t size = length + 1;
     char* block = static_cast<char*>(AllocBlock(size, false));

@@ -1,6 +1,7 @@
 // The checked build: a read past each lifetime the runtime hands out is reported at the read.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <string>
 
@@ -65,6 +66,25 @@ TEST(LifetimeCheckDeathTest, EachLifetimeBrokenIsReportedAtTheRead) {
              ReadByte(text + 16);  // beyond the text, its terminator and its gap
          },
          "use-after-poison"},
+        {"a recalled line after its array was erased, built as a part",
+         [] {
+             std::FILE* file = std::fopen("tarnfold_lifetime_lines.txt", "wb");
+             std::fputs("freed line\r\nnext\r\n", file);
+             std::fclose(file);
+             Recall("tarnfold_lifetime_lines.txt", 3);
+             const char* line = ArrayTable[3]->Element(0)->text;
+             EraseArray(3);
+             Assign(nullptr, line);
+         },
+         "heap-use-after-free"},
+        {"a kept copy after seven further KeepTemps, given to ChangeCase",
+         [] {
+             RecordText("kept name");
+             const char* kept = KeepTemp();
+             for (int i = 0; i < kKeptCopies; ++i) KeepTemp();
+             ChangeCase(kept, kToUpper);
+         },
+         "heap-use-after-free"},
         {"a repetition beyond the newest one",
          [] {
              const char* longer = RepeatText("abcdef", 10).start;
