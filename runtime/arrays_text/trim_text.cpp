@@ -14,12 +14,13 @@ bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 0x20; }
 }  // namespace
 
 RecordedTemp TrimText(const char* text, std::int32_t sides) {
-    char* out = RingPosition();
     const char* limit = ScratchRing + kRingUsableEnd;  // the last byte the result may take
     std::size_t length;
-    if (text == nullptr) {
+    const bool inPlace = text == nullptr;
+    char* out = inPlace ? RingWindow(0) : nullptr;
+    if (inPlace) {
         // In place: a text without a terminator before the usable end cannot fit either.
-        RingRoom(static_cast<std::size_t>(limit - out));
+        RingWindow(static_cast<std::size_t>(limit - out));
         const void* zero = std::memchr(out, '\0', static_cast<std::size_t>(limit - out));
         if (zero == nullptr) FatalError(kErrorInsufficientBuffer);
         text = out;
@@ -40,8 +41,9 @@ RecordedTemp TrimText(const char* text, std::int32_t sides) {
             ++text;
             --length;
         }
+    // Elsewhere the room is taken clear of live temporaries, the source among them.
+    if (!inPlace) out = RingRoom(length + 1);
     if (length >= static_cast<std::size_t>(limit - out)) FatalError(kErrorInsufficientBuffer);
-    RingRoom(length + 1);
     std::memmove(out, text, length);  // the source may be the ring position or lie above it
     out[length] = '\0';
     return RecordTemp(out + length);

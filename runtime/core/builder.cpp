@@ -162,10 +162,11 @@ inline const char* PlainText(Word arg) { return reinterpret_cast<const char*>(st
         ReleaseHeapString(reinterpret_cast<const void*>(static_cast<std::uintptr_t>(args[count])));
         return block;
     }
-    // The ring serves unless the result would pass its usable end or a part lies in the room.
+    // The ring serves unless the result would pass its usable end, a part lies in the room,
+    // or a live temporary does (one a wrap left ahead of the position).
     char* position = CurrentRingPosition();
     char* roomEnd = position + room;
-    if (static_cast<std::size_t>(ScratchRing + kRingUsableEnd - position) < room) {
+    if (static_cast<std::size_t>(ScratchRing + kRingUsableEnd - position) < room || !RingClear(position, room)) {
         BuildPlainInBlock(request, args, length, count, total, room);
         return nullptr;
     }
@@ -227,7 +228,7 @@ namespace {
             // the room (after a wrap, older temporaries lie ahead of the position).
             char* position = CurrentRingPosition();
             bool inRing = static_cast<std::size_t>(ScratchRing + kRingUsableEnd - position) >= room &&
-                          !parts.ReadsFrom(position, position + room);
+                          !parts.ReadsFrom(position, position + room) && RingClear(position, room);
             char* out = position;
             if (inRing) RecordTempAt(position, position + room)->length = static_cast<std::int32_t>(parts.total);
             else out = static_cast<char*>(AllocBlock(room, false));

@@ -1,6 +1,7 @@
 // Replace: lists the matches into a splice record for the builder to expand.
 #include "replace.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "../arrays_text/find_text.h"
@@ -37,8 +38,11 @@ RecordedTemp Replace(const char* source, const char* found, const char* replacem
     source = TerminatedText(source);
     found = TerminatedText(found);
     replacement = TerminatedText(replacement);
-    // The match list may run up to the ring's usable end.
-    const auto listRoom = static_cast<std::size_t>(ScratchRing + kRingUsableEnd - RingPosition());
+    // The match list may run up to the ring's usable end, or to the first live temporary
+    // that lies ahead of the position after a wrap (the source may be one).
+    char* const position = RingPosition();
+    const char* const listEnd = std::min<const char*>(ScratchRing + kRingUsableEnd, RingClearEnd());
+    const auto listRoom = static_cast<std::size_t>(std::max(listEnd - position, std::ptrdiff_t{0}));
     Word* record = reinterpret_cast<Word*>(RingRoom(listRoom));
     constexpr std::size_t kHeaderWords = 5, kTrailerWords = 2;
     if (WordsLeft(record) < kHeaderWords + kTrailerWords) FatalError(kErrorInsufficientBuffer);

@@ -3,6 +3,8 @@
 
 #include <emmintrin.h>
 
+#include <algorithm>
+
 #include "../errors_console/fatal_error.h"
 #include "../platform/cpu.h"
 #include "../platform/win32.h"
@@ -19,8 +21,16 @@ char EmptyString[4];
 
 namespace detail {
 char* ringPosition = ScratchRing;
+RingExtent ringExtent[kTempSlotCount + 1] = {};
+RingExtent retiring = {};
+const char* ringClearUntil = ScratchRing + kScratchRingSize;
 }  // namespace detail
+using detail::ringClearUntil;
+using detail::ringExtent;
 using detail::ringPosition;
+using detail::retiring;
+using detail::RingExtent;
+using detail::TakeExtent;
 
 namespace {
 // Registry positions of the two most recent registrations: hints for the release search.
@@ -85,23 +95,115 @@ void FreeRegistryEntry(int index) {
 static_assert(TfHeapStrings + 4 >= (TfHeapStrings + 1 + 7) / 8 * 8,
               "the registry scan reads whole groups of eight entries");
 
+namespace {
+
+const char* const kUsableEnd = ScratchRing + kRingUsableEnd;
+
+// The end of the live temporaries' bytes that [at, end) meets (null: none), and the lowest
+// start of those that lie wholly at or after `at`.
+struct RingLook {
+    const char* blockedTo = nullptr;
+    const char* nextLive = ScratchRing + kScratchRingSize;
+};
+
+RingLook LookAt(const char* at, const char* end) {
+    RingLook look;
+    auto consider = [&](const RingExtent& e) {
+        if (e.to <= e.from) return;
+        if (e.from < end && at < e.to) {
+            if (look.blockedTo == nullptr || e.to > look.blockedTo) look.blockedTo = e.to;
+        } else if (e.from >= at && e.from < look.nextLive) {
+            look.nextLive = e.from;
+        }
+    };
+    for (int slot = 1; slot <= kTempSlotCount; ++slot) consider(ringExtent[slot]);
+    consider(retiring);
+    return look;
+}
+
+// The write position moved, if need be, to the first place where `size` bytes (up to the
+// usable end, at the position itself) hold no live temporary: past the ones in the way,
+// else from the ring's first byte. Null when the ring has no such place.
+char* FindRingRoom(std::size_t size) {
+    char* at = ringPosition;
+    bool fromStart = false;
+    for (int tries = 0; tries < 2 * (kTempSlotCount + 2); ++tries) {
+        const std::size_t asked = at == ringPosition && at + size > kUsableEnd
+                                      ? static_cast<std::size_t>(std::max(kUsableEnd - at, std::ptrdiff_t{0}))
+                                      : size;
+        const RingLook look = LookAt(at, at + asked);
+        if (look.blockedTo == nullptr) {
+            ringPosition = at;
+            ringClearUntil = look.nextLive;
+            return at;
+        }
+        at = reinterpret_cast<char*>((reinterpret_cast<std::uintptr_t>(look.blockedTo) + 3) & ~std::uintptr_t{3});
+        if (at + size > kUsableEnd) {
+            if (fromStart) break;
+            fromStart = true;
+            at = ScratchRing;
+        }
+    }
+    return nullptr;
+}
+
+// Room for a producer: live temporaries are never written over. Where the ring holds no
+// such room, FatalError 9 rather than a corrupted temporary.
+char* ClearRoom(std::size_t size) {
+    if (size > static_cast<std::size_t>(ringClearUntil - ringPosition)) [[unlikely]] {
+        if (FindRingRoom(size) == nullptr) FatalError(kErrorInsufficientBuffer);
+    }
+    return ringPosition;
+}
+
+// What RingPosition() keeps clear: the longest resource text and every record.
+constexpr std::size_t kPositionRoom = 8 * 1024 + 64;
+
+}  // namespace
+
+void ForgetRingExtents();
+
+bool RingClearSlow(const char* at, std::size_t size) {
+    const RingLook look = LookAt(at, at + size);
+    if (look.blockedTo != nullptr) return false;
+    if (at == ringPosition) ringClearUntil = look.nextLive;
+    return true;
+}
+
 char* RingPosition() {
+    ClearRoom(kPositionRoom);
     lifetime::HandOut(ringPosition, 0);
     return ringPosition;
 }
 
 char* RingRoom(std::size_t size) {
+    ClearRoom(size);
     lifetime::HandOut(ringPosition, size);
     return ringPosition;
 }
 
+char* RingWindow(std::size_t size) {
+    lifetime::HandOut(ringPosition, size);
+    return ringPosition;
+}
+
+const char* RingClearEnd() { return ringClearUntil; }
+
+void ForgetRingExtents() {
+    for (RingExtent& e : ringExtent) e = {};
+    retiring = {};
+    ringClearUntil = ScratchRing + kScratchRingSize;
+}
+
 void SetRingPosition(char* position) {
     ringPosition = position != nullptr ? position : ScratchRing;
+    ForgetRingExtents();  // the caller places what comes next
     lifetime::HandOut(ringPosition, 0);
 }
 
 char* TakeWholeRing() {
     ringPosition = ScratchRing;
+    ForgetRingExtents();  // its user overwrites every temporary (Store's batch leaves none)
     lifetime::RingForfeited();
     return ScratchRing;
 }
@@ -123,6 +225,7 @@ TempSlot* SelectTempSlot(std::intptr_t mode) {
             break;
     }
     TempSlotTable.current = NextSlot(current);
+    TakeExtent(TempSlotTable.current, {});
     lifetime::SlotTaken(TempSlotTable.current);
     return &TempSlotTable.slot[TempSlotTable.current];
 }

@@ -81,13 +81,25 @@ extern TextRef PredefinedStrings[8];
 alignas(16) extern Word HeapStringRegistry[TfHeapStrings + 4];  // zero sentinel and scan padding
 extern char EmptyString[4];
 
-// The ring's write position (its first byte on first use). Multiple of 4.
+// The ring's write position (its first byte on first use). Multiple of 4. No producer
+// writes over a live temporary (one with fewer than 20 temporaries after it): the position
+// moves past live temporaries that a wrap left ahead of it, so that RingPosition() has
+// 8 KiB clear of them; where the ring holds no such room, FatalError 9.
 char* RingPosition();
 // The write position, for a producer that may write `size` bytes there (more than a
-// small text: the checked build hands out only so much ring without asking).
+// small text: the checked build hands out only so much ring without asking), moved as
+// RingPosition() moves it so that the `size` bytes hold no live temporary.
 char* RingRoom(std::size_t size);
+// The same `size` bytes at the write position as they are, without moving it: for a
+// producer that reads what the program itself wrote there (TrimText in place).
+char* RingWindow(std::size_t size);
+// The end of the ring bytes from the write position on that no live temporary holds (at
+// most the ring's end): a producer that fills what it can stops there. Exact after
+// RingPosition() or RingRoom().
+const char* RingClearEnd();
 // Sets the write position (null: the ring's first byte); for producers that built past
-// RingPosition(), and for tests.
+// RingPosition(), and for tests. The caller places what comes next: the temporaries
+// recorded before are no longer kept clear of later producers.
 void SetRingPosition(char* position);
 // The ring from its first byte, all of it, for a user that overwrites every temporary
 // (Store's batch, the fatal reporter's scratch); the write position goes to the first byte.

@@ -13,7 +13,36 @@ namespace tarnfold {
 namespace detail {
 // The ring's write position (storage.cpp); RingPosition() sets it up on first use.
 extern char* ringPosition;
+
+// The ring bytes [from, to) that a slot's temporary took when it was recorded (its text or
+// record, terminator and gap); empty for a slot taken without ring bytes.
+struct RingExtent {
+    const char* from;
+    const char* to;
+};
+extern RingExtent ringExtent[kTempSlotCount + 1];
+// What the slot taken last held before: it lives until one more temporary is made (the
+// builder takes its result's slot before it reads its parts, one of which may be that one).
+extern RingExtent retiring;
+// No live temporary lies in [ringPosition, ringClearUntil): producers below it need no
+// look at the slots. Lowered to the position when the ring wraps, raised by the look.
+extern const char* ringClearUntil;
+
+inline void TakeExtent(int slot, RingExtent replacement) {
+    retiring = ringExtent[slot];
+    ringExtent[slot] = replacement;
+}
 }  // namespace detail
+
+// Whether `size` bytes from `at` hold no live temporary's bytes: no temporary with fewer
+// than 20 after it, and not the one the newest slot replaced. One comparison while the
+// ring has not wrapped over live temporaries.
+bool RingClearSlow(const char* at, std::size_t size);
+inline bool RingClear(const char* at, std::size_t size) {
+    if (at == detail::ringPosition && size <= static_cast<std::size_t>(detail::ringClearUntil - at)) [[likely]]
+        return true;
+    return RingClearSlow(at, size);
+}
 
 // RingPosition().
 inline char* CurrentRingPosition() {
@@ -26,6 +55,7 @@ inline TempSlot* NextTempSlot() {
     if (TempSlotTable.current == 0) RuntimeStart();
     const int next = TempSlotTable.current >= kTempSlotCount ? 1 : TempSlotTable.current + 1;
     TempSlotTable.current = next;
+    detail::TakeExtent(next, {});
     lifetime::SlotTaken(next);
     return &TempSlotTable.slot[next];
 }
@@ -43,9 +73,13 @@ inline TempSlot* RecordTempAt(char* start, const char* end) {
     slot->isRecord = 0;
     char* position = reinterpret_cast<char*>((reinterpret_cast<std::uintptr_t>(end) + 4) & ~std::uintptr_t{3});
     lifetime::Recorded(current, start, position);
+    detail::TakeExtent(current, {start, position});
     if (position >= ScratchRing + kRingWrapOffset) {
         lifetime::Wrapped(position);
         position = ScratchRing;
+        detail::ringClearUntil = position;  // older temporaries may lie ahead: look again
+    } else if (position > detail::ringClearUntil) {
+        detail::ringClearUntil = position;
     }
     detail::ringPosition = position;
     return slot;

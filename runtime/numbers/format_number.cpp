@@ -349,8 +349,9 @@ char* WriteDigitsBackward(const std::uint64_t* value, char* last, const char* po
 char* FormatNumber(Word format, Word descriptor) {
     char* const start = RingPosition();
     const bool wide = (descriptor & kNumberWide) != 0;
-    // The narrow text (and its widened form) must stay inside the ring.
-    const std::ptrdiff_t room = (ScratchRing + kScratchRingSize - start) / (wide ? 2 : 1) - 1;
+    // The narrow text (and its widened form) must stay inside the ring, before any live
+    // temporary that a wrap left ahead.
+    const std::ptrdiff_t room = (RingClearEnd() - start) / (wide ? 2 : 1) - 1;
     const char* const limit = start + room;
 
     FormatText formatText;

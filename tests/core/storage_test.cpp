@@ -67,6 +67,31 @@ TEST(ScratchRing, WrapsToItsFirstByteAtTheThreshold) {
     SetRingPosition(ScratchRing);
 }
 
+// After a wrap, older temporaries lie ahead of the position: no producer writes over one
+// that has fewer than 20 temporaries after it, its own input included. Producers move past
+// them, and the builder's output goes to a block.
+TEST(ScratchRing, ProducersNeverWriteOverLiveTemporariesAfterAWrap) {
+    std::string big(kRingWrapOffset, 'b');
+    auto assigned = [](auto... parts) {
+        char* text = Assign(nullptr, parts...);
+        std::string out(text);
+        ReleaseHeapString(text);
+        return out;
+    };
+    SetRingPosition(ScratchRing);
+    TrimText(" first ", kTrimBoth);
+    TrimText(big.c_str(), kTrimBoth);  // ends past the wrap offset: the position wraps
+    TrimText(" third ", kTrimBoth);
+    EXPECT_EQ(assigned(kLastTemp, kLastTemp, kLastTemp), "first" + big + "third");
+
+    SetRingPosition(ScratchRing);
+    const char* source = TrimText(" abcabc ", kTrimBoth).start;
+    TrimText(big.c_str(), kTrimBoth);
+    Replace(source, "b", "X", 0);
+    EXPECT_EQ(assigned(kLastTemp), "aXcaXc");
+    SetRingPosition(ScratchRing);
+}
+
 TEST(PredefinedStrings, TokensResolveToTheirTexts) {
     RuntimeStart();
     EXPECT_EQ(std::string(ResolveToken(kTokenCrLf).text, 2), "\r\n");
