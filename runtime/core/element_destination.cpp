@@ -34,6 +34,13 @@ ElementRoom TakeElementRoom(const TempSlot& destination, const BuildParts& parts
                                           : static_cast<std::uint32_t>(length);
     const auto signedTotal = static_cast<std::int32_t>(total);
 
+#if defined(TARNFOLD_CHECKED) && defined(__SANITIZE_ADDRESS__)
+    // The checked build gives an owned text a fresh block each time, and frees the old one
+    // after the copy: a view of the former text read afterwards is reported, not silently
+    // the new text. (A borrowed text's bytes belong to its array's block and stay.)
+    if (text != nullptr && length > 0 && total > 0) return NewBlock(element, total, text);
+#endif
+
     // The text's own bytes and the byte after them (its terminator, the CR of a recalled
     // line) take the result. Nothing more is written: a borrowed text's LF and the next
     // line stay whole.

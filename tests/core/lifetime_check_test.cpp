@@ -85,6 +85,17 @@ TEST(LifetimeCheckDeathTest, EachLifetimeBrokenIsReportedAtTheRead) {
              ChangeCase(kept, kToUpper);
          },
          "heap-use-after-free"},
+        {"a view of an element's text after the element was assigned again",
+         [] {
+             CreateArray(3, 0);
+             AccessElement(3, 0, 0);
+             AssignElement("the first text");
+             TempSlot* view = SubText(ArrayTable[3]->Element(0)->text, 5, 5);
+             AccessElement(3, 0, 0);
+             AssignElement("short");  // fits the old bytes
+             ReadByte(view->text);
+         },
+         "heap-use-after-free"},
         {"a repetition beyond the newest one",
          [] {
              const char* longer = RepeatText("abcdef", 10).start;
