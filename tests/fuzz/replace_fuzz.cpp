@@ -42,7 +42,18 @@ std::string Consume(FuzzedDataProvider& in, std::size_t most) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);
     const Word mode = in.ConsumeIntegral<Word>();
-    const std::string found = Consume(in, 6), replacement = Consume(in, 8), source = Consume(in, 400);
+    std::string found = Consume(in, 6), replacement = Consume(in, 8), source = Consume(in, 400);
+    // Any argument may be a value below 64 KiB that names no text: the empty text, never read.
+    const unsigned noText = in.ConsumeIntegralInRange(0u, 15u);
+    const auto noTextValue = static_cast<std::uintptr_t>(in.ConsumeIntegralInRange<std::uint32_t>(0x80, 0xFFFF));
+    auto argument = [&](std::string& text, unsigned bit) {
+        if ((noText & bit) == 0) return text.c_str();
+        text.clear();
+        return reinterpret_cast<const char*>(noTextValue);
+    };
+    const char* const sourceArg = argument(source, 1);
+    const char* const foundArg = argument(found, 2);
+    const char* const replacementArg = argument(replacement, 4);
 
     // The reference: matches forward, each search after the end of the previous match.
     const std::size_t limit = (mode >> 8) & 0xFF;
@@ -66,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                 : 4 * in.ConsumeIntegralInRange<std::size_t>(0, kRingWrapOffset / 4);
     SetRingPosition(ScratchRing + offset);
     LastMatch = -1;
-    Replace(source.c_str(), found.c_str(), replacement.c_str(), mode);
+    Replace(sourceArg, foundArg, replacementArg, mode);
     const std::int32_t wantLast = limit != 0 && matches == limit ? static_cast<std::int32_t>(lastMatch) : 0;
     char* result = Assign(nullptr, kLastTemp);
     if (std::strlen(result) != expected.size() || expected != result || LastMatch != wantLast) {
