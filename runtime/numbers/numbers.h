@@ -2,7 +2,8 @@
 // hexadecimal and binary text, and the table of powers of ten both scale with.
 //
 // All arithmetic is x87 extended precision (64-bit significand) rounding toward negative
-// infinity; the first number operation sets that mode for the rest of the process.
+// infinity. Each number operation sets that mode and gives the caller's x87 control word
+// back before it returns; UseNumberModeForProcess() keeps it for the whole process.
 //
 //     double price = 1234.5678;
 //     OperandList[0] = OperandAddress(&price);

@@ -312,6 +312,7 @@ bool QuickDecimal(const Byte* text, Parsed& parsed) {
 
 std::int32_t ParseNumber(Word source, void* destination) {
     EnsurePowerTable();
+    const x87::NumberModeScope mode;
     const char* text;
     if (source >= kLowestAddress) [[likely]] {
         text = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(source));

@@ -47,7 +47,12 @@ private:
 
 }  // namespace
 
+void UseNumberModeForProcess() {
+    x87::SetControlWord(x87::ControlWord() | x87::kExtendedRoundDown);
+}
+
 [[gnu::noinline]] void BuildPowerTable() {
+    const std::uint16_t caller = x87::ControlWord();
     x87::Reset();
     x87::SetControlWord(x87::ControlWord() | x87::kExtendedRoundDown);
 
@@ -61,6 +66,7 @@ private:
         PowerTable[i] = x;
         PowerTableDoubles[i] = static_cast<double>(x);
     }
+    x87::SetControlWord(caller);
 }
 
 }  // namespace tarnfold

@@ -27,12 +27,16 @@ inline bool PowerTableBuilt() {
     return low != 0;
 }
 
-// Resets the x87 unit and leaves its control word at 0x077F (64-bit significand, rounding
-// toward negative infinity, exceptions masked) for the rest of the process, then fills all
-// 299 entries by multiplying by ten from 10^-144, raising the entries that the stored
-// correction stream names by one unit in the last place. Calling it again rebuilds the same
-// table; it cannot fail.
+// Resets the x87 unit, fills all 299 entries with 64-bit significands rounding toward
+// negative infinity by multiplying by ten from 10^-144, raising the entries that the stored
+// correction stream names by one unit in the last place, and gives the caller's control
+// word back. Calling it again rebuilds the same table; it cannot fail.
 void BuildPowerTable();
+
+// Sets the number code's x87 mode (64-bit significand, rounding toward negative infinity)
+// for the rest of the process, for a program that wants its own arithmetic in it too. The
+// number operations do not need it: each sets the mode and restores the caller's.
+void UseNumberModeForProcess();
 
 // Builds the table on the first number operation.
 inline void EnsurePowerTable() {

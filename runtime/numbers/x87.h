@@ -25,6 +25,27 @@ inline void SetControlWord(std::uint16_t word) {
     asm volatile("fldcw %0" : : "m"(word) : "memory");
 }
 
+// The number code's mode (64-bit significand, rounding toward negative infinity, the other
+// fields as the caller had them) for the life of one number operation; the caller's
+// control word is given back at its end, so the program's own arithmetic never changes.
+class NumberModeScope {
+public:
+    NumberModeScope() : saved_(ControlWord()) {
+        const auto mode = static_cast<std::uint16_t>((saved_ & ~kRoundingField) | kExtendedRoundDown);
+        changed_ = mode != saved_;
+        if (changed_) SetControlWord(mode);
+    }
+    ~NumberModeScope() {
+        if (changed_) SetControlWord(saved_);
+    }
+    NumberModeScope(const NumberModeScope&) = delete;
+    NumberModeScope& operator=(const NumberModeScope&) = delete;
+
+private:
+    std::uint16_t saved_;
+    bool changed_;
+};
+
 // Empties all eight registers and sets the control word back to 0x037F.
 inline void Reset() {
     asm volatile("fninit" : : : "memory", "st", "st(1)", "st(2)", "st(3)", "st(4)", "st(5)",
