@@ -2,7 +2,6 @@
 #include "find_text.h"
 
 #include "find_scan.h"
-#include "../errors_console/fatal_error.h"
 
 #include <cstring>
 
@@ -23,10 +22,7 @@ const char* TextOf(const char* text) {
     const auto value = reinterpret_cast<std::uintptr_t>(text);
     if (value >= kLowestAddress) return text;
     if (value > kLastTemp) return EmptyString;  // no text lies there
-    const TempSlot& slot = *SelectTempSlot(0);
-    if (slot.text == nullptr) return EmptyString;
-    if (slot.isRecord != 0) FatalError(kErrorInsufficientBuffer);  // a record's words are no text
-    return slot.text;
+    return CurrentTempText();
 }
 
 FoundText Found(const char* text, const char* match) {

@@ -156,12 +156,17 @@ char* ClearRoom(std::size_t size) {
     return ringPosition;
 }
 
+// No temporary's ring bytes are kept clear any more: the caller places what comes next.
+void ForgetRingExtents() {
+    for (RingExtent& e : ringExtent) e = {};
+    retiring = {};
+    ringClearUntil = ScratchRing + kScratchRingSize;
+}
+
 // What RingPosition() keeps clear: the longest resource text and every record.
 constexpr std::size_t kPositionRoom = 8 * 1024 + 64;
 
 }  // namespace
-
-void ForgetRingExtents();
 
 bool RingClearSlow(const char* at, std::size_t size) {
     const RingLook look = LookAt(at, at + size);
@@ -188,12 +193,6 @@ char* RingWindow(std::size_t size) {
 }
 
 const char* RingClearEnd() { return ringClearUntil; }
-
-void ForgetRingExtents() {
-    for (RingExtent& e : ringExtent) e = {};
-    retiring = {};
-    ringClearUntil = ScratchRing + kScratchRingSize;
-}
 
 void SetRingPosition(char* position) {
     ringPosition = position != nullptr ? position : ScratchRing;
@@ -264,6 +263,13 @@ TextRef ResolveTextArg(const char* arg) {
     TextRef ref = ResolveToken(token);
     if (ref.text == nullptr) return {EmptyString, 0};
     return ref;
+}
+
+const char* CurrentTempText() {
+    const TempSlot& slot = *SelectTempSlot(0);
+    if (slot.text == nullptr) return EmptyString;
+    if (slot.isRecord != 0) FatalError(kErrorInsufficientBuffer);  // a record's words are no text
+    return slot.text;
 }
 
 TextRef ResolveTextSource(const char* arg) {

@@ -125,6 +125,9 @@ TextRef ResolveTextArg(const char* arg);
 // The same for a function that reads the text at once: a temporary that holds a deferred
 // record (Replace, NewStr, ...) is refused with FatalError 9, since its words are no text.
 TextRef ResolveTextSource(const char* arg);
+// The current temporary's text as a function that reads it at once takes it: the empty
+// text before any temporary, FatalError 9 for a deferred record.
+const char* CurrentTempText();
 
 // A block of `size` bytes from the process heap, zero-filled on request. FatalError 1 on
 // failure.

@@ -5,7 +5,6 @@
 
 #include <cstring>
 
-#include "../errors_console/fatal_error.h"
 #include "power_table.h"
 #include "value_stack.h"
 #include "x87.h"
@@ -317,9 +316,7 @@ std::int32_t ParseNumber(Word source, void* destination) {
     if (source >= kLowestAddress) [[likely]] {
         text = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(source));
     } else if (source == kLastTemp) {
-        const TempSlot& slot = *SelectTempSlot(0);
-        text = slot.text != nullptr ? slot.text : EmptyString;
-        if (slot.isRecord != 0 && slot.text != nullptr) FatalError(kErrorInsufficientBuffer);  // no text
+        text = CurrentTempText();
     } else {
         text = EmptyString;  // no text lies there
     }
