@@ -69,4 +69,10 @@ const char* ScanScreenedBackward(const char* text, const char* from, const Scree
 // candidate, except where candidates are dense enough to make a backward scan cheaper.
 const char* ScanScreenedLast(const char* text, const ScreenedPattern& pattern);
 
+// For producers that list matches (Replace): one forward pass from list.next (a byte of
+// `text` or its terminator) that lists the matches of a non-empty `pattern`, as FindText
+// compares in `mode` (whose FindBackward bit is ignored), until `list` stops taking them
+// or the text ends. LastMatch is not changed.
+void ListMatchesForward(const char* text, const char* pattern, Word mode, MatchList& list);
+
 }  // namespace tarnfold

@@ -13,7 +13,6 @@
 #include <cstdint>
 
 #include "../core/storage.h"
-#include "find_scan.h"
 
 namespace tarnfold {
 
@@ -49,11 +48,5 @@ struct FoundText {
 // or beyond the length (backward). An explicit start or a continuation also scans the
 // text before it once for its terminator.
 FoundText FindText(std::int32_t start, const char* text, const char* pattern, Word mode);
-
-// For producers that list matches (Replace): one forward pass from list.next (a byte of
-// `text` or its terminator) that lists the matches of a non-empty `pattern`, as FindText
-// compares in `mode` (whose FindBackward bit is ignored), until `list` stops taking them
-// or the text ends. LastMatch is not changed.
-void ListMatchesForward(const char* text, const char* pattern, Word mode, MatchList& list);
 
 }  // namespace tarnfold

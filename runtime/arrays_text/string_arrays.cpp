@@ -5,6 +5,7 @@
 
 #include "../errors_console/fatal_error.h"
 #include "../platform/win32.h"
+#include "../core/temp_slots.h"
 #include "sort_compare.h"
 
 namespace tarnfold {

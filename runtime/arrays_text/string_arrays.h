@@ -17,7 +17,6 @@
 #include <cstdint>
 
 #include "../core/storage.h"
-#include "../core/temp_slots.h"
 
 namespace tarnfold {
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "../arrays_text/find_scan.h"
 #include "../arrays_text/find_text.h"
 #include "../errors_console/fatal_error.h"
 #include "deferred_record.h"

@@ -1,6 +1,7 @@
 // Store: a string array to a file, one line per element, in batches from the scratch ring.
 #include "../arrays_text/string_arrays.h"
 #include "../core/copy_bytes.h"
+#include "../core/temp_slots.h"
 #include "../errors_console/fatal_error.h"
 #include "../platform/win32.h"
 #include "slot_handles.h"
