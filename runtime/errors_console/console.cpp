@@ -52,6 +52,10 @@ std::uint32_t WriteStdoutBytes(const char* text, std::uint32_t length) {
     return written;
 }
 
+bool SetTextColour(std::uint16_t attribute) {
+    return SetConsoleTextAttribute(GetStdHandle(STD_OUTPUT_HANDLE), attribute) != FALSE;
+}
+
 std::int32_t WaitKey() {
     FlushConsoleInputBuffer(GetStdHandle(STD_INPUT_HANDLE));
     do {

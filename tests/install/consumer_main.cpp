@@ -2,7 +2,7 @@
 // own code, a temporary that 21 later ones have expired (the checked build reports it).
 #include <cstring>
 
-#include "tarnfold.h"
+#include "tarnfold.hpp"
 using namespace tarnfold;
 int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "expired") == 0) {
@@ -16,4 +16,8 @@ int main(int argc, char** argv) {
     name = StringBuilder(ToVariable(2), "Hello, ", "world", name);
     StringBuilder(ToConsole(2), name, kTokenCrLf);
     ReleaseHeapString(kReleaseAll);
+    // The C++ layer from the same install: an owned text with a number in it.
+    tf::String line;
+    line.Assign(tf::Parse<std::int32_t>("41").value + 1, " parts");
+    tf::Print(line, tf::CrLf);
 }
