@@ -114,6 +114,13 @@ constexpr std::array<unsigned char, 256> kCommonness = [] {
     return commonness;
 }();
 
+// The same for a byte compared folded: a capital counts as its lower-case letter.
+constexpr std::array<unsigned char, 256> kFoldedCommonness = [] {
+    std::array<unsigned char, 256> commonness = kCommonness;
+    for (int byte = 'A'; byte <= 'Z'; ++byte) commonness[byte] = kCommonness[byte | kFoldBit];
+    return commonness;
+}();
+
 // The pattern bytes a screened scan compares first: the rarest byte, and of the bytes about
 // as rare as it (two letters' steps in kCommonness), the farthest from it, else the next
 // rarest. Bytes far apart agree by chance less often than neighbours in text made of words.
@@ -121,14 +128,17 @@ constexpr std::array<unsigned char, 256> kCommonness = [] {
 struct ScreenPair {
     std::size_t low, high;
 };
+// Byte `i` of a pattern as the comparison takes it: folded or not.
+bool FoldsAt(const ScreenedPattern& screened, std::size_t i) {
+    return screened.fold == FoldKind::All || (screened.fold == FoldKind::FirstOnly && i == 0);
+}
+unsigned CommonnessAt(const ScreenedPattern& screened, std::size_t i) {
+    const auto byte = static_cast<unsigned char>(screened.pattern[i]);
+    return FoldsAt(screened, i) ? kFoldedCommonness[byte] : kCommonness[byte];
+}
+
 ScreenPair RarestPair(const ScreenedPattern& screened) {
-    const auto* pattern = reinterpret_cast<const unsigned char*>(screened.pattern);
-    auto commonness = [&](std::size_t i) {
-        bool folds = screened.fold == FoldKind::All || (screened.fold == FoldKind::FirstOnly && i == 0);
-        unsigned byte = pattern[i];
-        if (folds && byte - 'A' < 26u) byte |= kFoldBit;
-        return static_cast<unsigned>(kCommonness[byte]);
-    };
+    auto commonness = [&](std::size_t i) { return CommonnessAt(screened, i); };
     std::size_t rarest = 0;
     for (std::size_t i = 1; i < screened.length; ++i)
         if (commonness(i) < commonness(rarest)) rarest = i;
@@ -405,9 +415,65 @@ void ScreenedPass(const char* start, const ScreenedPattern& screened, ScreenPair
     }
 }
 
-// The pass with the screen that folds as the comparison does.
+// Most texts are short, and a short text is better served by a screen that needs no
+// setup: the first kShortBlocks aligned blocks from the start's are screened by one byte of
+// the pattern (its rarest, index `rare`), block by block, each candidate compared whole.
+// Lanes before the start and after the terminator are masked off; a candidate's bytes
+// before its screened one lie before that byte, so they are text. Returns null when the
+// pass ended (the sink stopped it or the terminator was reached), else the first candidate
+// not yet examined, from which the two-byte screen goes on.
+constexpr std::size_t kShortBlocks = 20;
+constexpr std::size_t kShortPattern = 16;  // longer patterns go to the two-byte screen at once
+
+template <bool kFolds, class Sink>
+[[gnu::always_inline]] inline const char* RareBytePass(const char* start, std::size_t rare, char rareByte, Sink& sink) {
+    const Block wanted = Broadcast<kFolds>(rareByte);
+    const Block zero = _mm_setzero_si128();
+    // Zero in the lanes that hold the screened byte or a zero byte.
+    auto quietLanes = [&](const char* at) {
+        const Block bytes = Load(at);
+        return Bits(_mm_cmpeq_epi8(_mm_min_epu8(_mm_xor_si128(Folded<kFolds>(bytes), wanted), bytes), zero));
+    };
+    const char* const firstRare = start + rare;  // the first candidate's screened byte
+    const char* block = BlockOf(start);
+    const char* const last = block + 16 * (kShortBlocks - 1);
+    unsigned quiet = quietLanes(block) >> OffsetIn(start) << OffsetIn(start);
+    for (;;) {
+        if (quiet != 0) {
+            const unsigned ends = Bits(_mm_cmpeq_epi8(Load(block), zero)) & quiet;
+            unsigned hits = ends != 0 ? quiet & ((ends & (0u - ends)) - 1) : quiet;
+            if (const std::ptrdiff_t skip = firstRare - block; skip > 0) hits = skip >= 16 ? 0 : hits >> skip << skip;
+            for (; hits != 0; hits &= hits - 1)
+                if (sink.Candidate(block + Lowest(hits) - rare)) return nullptr;
+            if (ends != 0) {
+                sink.End(block + Lowest(ends));
+                return nullptr;
+            }
+        }
+        if (block == last) break;
+        block += 16;
+        quiet = quietLanes(block);
+    }
+    const char* resume = block + 16 - rare;
+    return resume > start ? resume : start;
+}
+
 template <class Sink>
-void ScreenedPassFor(const char* start, const ScreenedPattern& screened, Sink& sink) {
+[[gnu::always_inline]] inline const char* ShortPass(const char* start, const ScreenedPattern& screened, Sink& sink) {
+    std::size_t rare = 0;
+    unsigned least = CommonnessAt(screened, 0);
+    for (std::size_t i = 1; i < screened.length; ++i)
+        if (const unsigned commonness = CommonnessAt(screened, i); commonness < least) {
+            least = commonness;
+            rare = i;
+        }
+    if (FoldsAt(screened, rare)) return RareBytePass<true>(start, rare, screened.pattern[rare], sink);
+    return RareBytePass<false>(start, rare, screened.pattern[rare], sink);
+}
+
+// The pass with the two-byte screen that folds as the comparison does.
+template <class Sink>
+void BulkPassFor(const char* start, const ScreenedPattern& screened, Sink& sink) {
     const ScreenPair pair = RarestPair(screened);
     switch (screened.fold) {
         case FoldKind::All:
@@ -419,6 +485,13 @@ void ScreenedPassFor(const char* start, const ScreenedPattern& screened, Sink& s
             break;
     }
     ScreenedPass<PairScreen<false, false>>(start, screened, pair, sink);
+}
+
+// The short pass first where the pattern is short, then the two-byte screen.
+template <class Sink>
+void ScreenedPassFor(const char* start, const ScreenedPattern& screened, Sink& sink) {
+    if (screened.length <= kShortPattern && (start = ShortPass(start, screened, sink)) == nullptr) return;
+    BulkPassFor(start, screened, sink);
 }
 
 template <FoldKind kFold>
@@ -575,6 +648,67 @@ const char* ScanByteBackward(const char* text, const char* from, char byte) {
         block -= 16;
         lanes = ~0u;
     }
+}
+
+namespace {
+
+// FindText's forward search: the pattern measured and its rarest byte found in one pass,
+// the short pass with a sink that keeps the first accepted match, and only for a text that
+// goes on past it the bulk scans, from the first candidate not yet examined.
+template <FoldKind kFold>
+[[gnu::always_inline]] inline const char* FirstForward(const char* text, const char* from, const char* pattern, bool wholeWord) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(pattern);
+    const auto& firstTable = kFoldsFirst<kFold> ? kFoldedCommonness : kCommonness;
+    const auto& restTable = kFoldsRest<kFold> ? kFoldedCommonness : kCommonness;
+    std::size_t rare = 0, length = 1;
+    unsigned least = firstTable[bytes[0]];
+    for (; bytes[length] != 0; ++length)
+        if (const unsigned commonness = restTable[bytes[length]]; commonness < least) {
+            least = commonness;
+            rare = length;
+        }
+    const ScreenedPattern screened{pattern, kFold, wholeWord, length};
+    struct FirstMatch {
+        const char* text;
+        const ScreenedPattern& screened;
+        const char* match = nullptr;
+        bool Candidate(const char* at) {
+            if (!AcceptedAt<kFold>(text, at, screened, 0)) return false;
+            match = at;
+            return true;
+        }
+        void End(const char*) {}
+    } sink{text, screened};
+    const char* resume;
+    if (kFoldsRest<kFold> || (kFoldsFirst<kFold> && rare == 0))
+        resume = RareBytePass<true>(from, rare, pattern[rare], sink);
+    else
+        resume = RareBytePass<false>(from, rare, pattern[rare], sink);
+    if (resume == nullptr) return sink.match;
+    Word match = 0;
+    MatchList list{&match, 1, 1, 1, resume};
+    if (length == 1) {
+        ScanByteForward(pattern[0], list);
+    } else {
+        FirstMatches<kFold> matches{text, screened, list};
+        BulkPassFor(resume, screened, matches);
+    }
+    return reinterpret_cast<const char*>(static_cast<std::uintptr_t>(match));
+}
+
+}  // namespace
+
+const char* ScanFirstForward(const char* text, const char* from, const char* pattern, FoldKind fold, bool wholeWord) {
+    if (pattern[1] == '\0') return FirstForward<FoldKind::Exact>(text, from, pattern, false);
+    switch (fold) {
+        case FoldKind::All:
+            return FirstForward<FoldKind::All>(text, from, pattern, wholeWord);
+        case FoldKind::FirstOnly:
+            return FirstForward<FoldKind::FirstOnly>(text, from, pattern, wholeWord);
+        case FoldKind::Exact:
+            break;
+    }
+    return FirstForward<FoldKind::Exact>(text, from, pattern, wholeWord);
 }
 
 void ScanScreenedForward(const char* text, const ScreenedPattern& pattern, MatchList& list) {

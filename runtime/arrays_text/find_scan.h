@@ -61,6 +61,11 @@ std::size_t TerminatorIndex(const char* text, std::size_t limit);
 void ScanByteForward(char byte, MatchList& list);
 void ScanScreenedForward(const char* text, const ScreenedPattern& pattern, MatchList& list);
 
+// The first accepted match of a non-empty `pattern` (zero-terminated) from `from` (a byte
+// of `text` or its terminator) on, or null. A one-byte pattern is compared exactly, with no
+// word boundary, whatever `fold` and `wholeWord` say.
+const char* ScanFirstForward(const char* text, const char* from, const char* pattern, FoldKind fold, bool wholeWord);
+
 // Backward scans from `from` down to `text`: every byte from `text` to `from` is part of
 // the text (not its terminator). Return the first accepted match, or null.
 const char* ScanByteBackward(const char* text, const char* from, char byte);

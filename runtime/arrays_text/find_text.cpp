@@ -11,11 +11,15 @@ std::int32_t LastMatch = 0;
 
 namespace {
 
+FoldKind FoldOf(Word mode) {
+    return (mode & FindFold) ? FoldKind::All : (mode & FindFoldFirst) ? FoldKind::FirstOnly : FoldKind::Exact;
+}
+// Only patterns that start with a byte 0x21..0x7F take the word boundary test.
+bool WholeWordFor(const char* pattern, Word mode) {
+    return (mode & FindWholeWord) != 0 && static_cast<signed char>(pattern[0]) > 0x20;
+}
 ScreenedPattern ScreenedFor(const char* pattern, Word mode) {
-    FoldKind fold = (mode & FindFold) ? FoldKind::All : (mode & FindFoldFirst) ? FoldKind::FirstOnly : FoldKind::Exact;
-    // Only patterns that start with a byte 0x21..0x7F take the word boundary test.
-    auto firstByte = static_cast<signed char>(pattern[0]);
-    return {pattern, fold, (mode & FindWholeWord) != 0 && firstByte > 0x20, std::strlen(pattern)};
+    return {pattern, FoldOf(mode), WholeWordFor(pattern, mode), std::strlen(pattern)};
 }
 
 const char* TextOf(const char* text) {
@@ -67,12 +71,9 @@ FoundText FindText(std::int32_t start, const char* text, const char* pattern, Wo
         return Found(text, oneByte ? ScanByteBackward(text, from, pattern[0])
                                    : ScanScreenedBackward(text, from, ScreenedFor(pattern, mode)));
     }
-    std::int64_t first = ForwardStart(text, start);
+    const std::int64_t first = start < 0 || start == 1 ? 1 : ForwardStart(text, start);
     if (first == 0) return Found(text, nullptr);
-    Word match = 0;
-    MatchList list{&match, 1, 1, 1, text + (first - 1)};
-    ListMatchesForward(text, pattern, mode, list);
-    return Found(text, reinterpret_cast<const char*>(static_cast<std::uintptr_t>(match)));
+    return Found(text, ScanFirstForward(text, text + (first - 1), pattern, FoldOf(mode), WholeWordFor(pattern, mode)));
 }
 
 void ListMatchesForward(const char* text, const char* pattern, Word mode, MatchList& list) {
