@@ -81,7 +81,10 @@ enum class Predefined : Word {
 inline constexpr Predefined CrLf = Predefined::CrLf;
 inline constexpr Predefined Tab = Predefined::Tab;
 inline constexpr Predefined Space = Predefined::Space;
+inline constexpr Predefined TwoSpaces = Predefined::TwoSpaces;
+inline constexpr Predefined FourSpaces = Predefined::FourSpaces;
 inline constexpr Predefined ExeFolder = Predefined::ExeFolder;
+inline constexpr Predefined X = Predefined::X;
 
 // The most recent temporary, as a part: the builder consumes it (and the ones before it, one
 // per Last in the call, newest last). Prefer a tf::Temp, which names its slot.
@@ -510,92 +513,113 @@ inline Parsed<T> Parse(ZView text) {
                 wide.count};
     } else {
         // The size code goes in the destination's first word, as the raw call reads it.
-        alignas(T) unsigned char bytes[sizeof(T) < 8 ? 8 : sizeof(T)] = {};
         const std::int32_t code = std::is_same_v<T, float> ? kSizeFloat32
                                   : std::is_same_v<T, double> ? kSizeFloat64
                                                               : kSizeExtended;
-        std::memcpy(bytes, &code, sizeof code);
-        const std::int32_t count = ParseNumber(text.c_str(), bytes);
         T value;
-        std::memcpy(&value, bytes, std::is_same_v<T, long double> ? 10 : sizeof(T));
+        std::memcpy(&value, &code, sizeof code);
+        const std::int32_t count = ParseNumber(text.c_str(), &value);
         return {value, count};
     }
 }
 
-// Operations between the values of Format.
-enum class Op : Word { Add = kNumberAdd, Subtract = kNumberSubtract, Multiply = kNumberMultiply, Divide = kNumberDivide };
+// Operations between the values of Format, as types: the call's descriptor is a constant.
+template <Word kOperation>
+struct OpTag {};
+inline constexpr OpTag<kNumberAdd> Add{};
+inline constexpr OpTag<kNumberSubtract> Subtract{};
+inline constexpr OpTag<kNumberMultiply> Multiply{};
+inline constexpr OpTag<kNumberDivide> Divide{};
 struct NegateTag {};
-inline constexpr NegateTag Negate{};
+inline constexpr NegateTag Negate{};  // the value so far, negated
 
 namespace detail {
 template <typename T>
 inline constexpr bool kIsOperand = (kIsInteger<T> || kIsFloating<T>) && !std::is_same_v<Bare<T>, unsigned long long> &&
                                    !(std::is_same_v<Bare<T>, unsigned long> && sizeof(unsigned long) == 8);
+template <typename T>
+inline constexpr Word kOperationOf = 0;
+template <Word kOperation>
+inline constexpr Word kOperationOf<OpTag<kOperation>> = kOperation;
 
-// The descriptor and operand list of one FormatNumber call, filled group by group.
-struct FormatCall {
-    Word descriptor = 0;
+// The NumberDescriptor of value, (operation, value | Negate)... ; 0xFFFFFFFF when the
+// sequence is none: a value first, an operation always followed by a value, at most five
+// groups, operands of the types FormatNumber takes.
+template <typename... Values>
+constexpr Word DescriptorOf() {
+    Word descriptor = 0, operation = 0;
     int group = 0;
-    Word slots[kNumberGroupCount] = {};
-    std::int64_t wide[kNumberGroupCount] = {};  // integers that need 64 bits, copied
+    bool valid = true, expectValue = true;
+    auto take = [&]<typename V>() {
+        using B = Bare<V>;
+        if constexpr (kOperationOf<B> != 0) {
+            valid = valid && !expectValue;
+            operation = kOperationOf<B>;
+            expectValue = true;
+        } else if constexpr (std::is_same_v<B, NegateTag>) {
+            valid = valid && !expectValue && group < kNumberGroupCount;
+            descriptor |= NumberGroup(group < kNumberGroupCount ? group : 0, kOperandNegate);
+            ++group;
+        } else {
+            valid = valid && expectValue && kIsOperand<V> && group < kNumberGroupCount;
+            descriptor |= NumberGroup(group < kNumberGroupCount ? group : 0, OperandTypeOf<V>(), operation);
+            ++group;
+            operation = 0;
+            expectValue = false;
+        }
+    };
+    (take.template operator()<Values>(), ...);
+    return valid && !expectValue ? descriptor : 0xFFFFFFFFu;
+}
 
-    template <typename T>
-    void Operand(const T& value, Word operation) {
-        static_assert(kIsOperand<T>, "tf::Format: operands are integers up to 64 bits (signed) and floating-point values");
-        constexpr Word type = OperandTypeOf<T>();
-        if constexpr (type == kOperandInt32) slots[group] = static_cast<Word>(static_cast<std::int32_t>(value));
-        else if constexpr (kIsInteger<T>) {
-            wide[group] = static_cast<std::int64_t>(value);
-            slots[group] = AddressWord(&wide[group]);
-        } else slots[group] = AddressWord(&value);
-        descriptor |= NumberGroup(group++, type, operation);
+// Fills the OperandList slot of one group; integers that need 64 bits are copied to `wide`.
+template <typename T>
+inline void StoreOperand(const T& value, int& group, std::int64_t* wide) {
+    if constexpr (kOperationOf<Bare<T>> != 0) {
+        return;
+    } else if constexpr (std::is_same_v<Bare<T>, NegateTag>) {
+        ++group;
+    } else if constexpr (OperandTypeOf<T>() == kOperandInt32) {
+        OperandList[group++] = static_cast<Word>(static_cast<std::int32_t>(value));
+    } else if constexpr (kIsInteger<T>) {
+        wide[group] = static_cast<std::int64_t>(value);
+        OperandList[group] = AddressWord(&wide[group]);
+        ++group;
+    } else {
+        OperandList[group++] = AddressWord(&value);
     }
-    void Operand(NegateTag, Word) { descriptor |= NumberGroup(group++, kOperandNegate); }
+}
 
-    void Take() {}
-    template <typename T, typename... Rest>
-    void Take(const T& first, const Rest&... rest) {
-        Operand(first, kNumberOpNone);
-        TakeRest(rest...);
-    }
-    void TakeRest() {}
-    template <typename T, typename... Rest>
-    void TakeRest(Op op, const T& value, const Rest&... rest) {
-        Operand(value, static_cast<Word>(op));
-        TakeRest(rest...);
-    }
-    template <typename... Rest>
-    void TakeRest(NegateTag, const Rest&... rest) {
-        Operand(Negate, kNumberOpNone);
-        TakeRest(rest...);
-    }
-};
+template <typename... Values>
+inline char* FormatValues(Word format, const Values&... values) {
+    constexpr Word kDescriptor = DescriptorOf<Values...>();
+    static_assert(kDescriptor != 0xFFFFFFFFu,
+                  "tf::Format: a value, then (tf::Add | tf::Subtract | tf::Multiply | tf::Divide, value) or "
+                  "tf::Negate, at most five groups; operands are integers up to 64 bits (signed) and floating-point "
+                  "values");
+    std::int64_t wide[kNumberGroupCount];
+    int group = 0;
+    (StoreOperand(values, group, wide), ...);
+    return FormatNumber(format, kDescriptor);
+}
 }  // namespace detail
 
 // Decimal text of a value, or of a small expression: Format("%9f EUR", price) or
-// Format("%5f", a, tf::Op::Divide, b, tf::Negate). The format text gives the prefix, the
-// digit count ("%1f".."%9f", "%Af".."%Jf" for 10..19, "%f" the default 7; "%i" whole
-// numbers) and the suffix; nullptr: 7 digits and no text. Evaluated in 80-bit precision
-// rounding toward negative infinity; the caller's floating-point mode is left as it was.
-// The result is a temporary (tf::Temp).
+// Format("%5f", a, tf::Divide, b, tf::Negate). The format text gives the prefix, the digit
+// count ("%1f".."%9f", "%Af".."%Jf" for 10..19, "%f" the default 7; "%i" whole numbers) and
+// the suffix; nullptr: 7 digits and no text. Evaluated in 80-bit precision rounding toward
+// negative infinity; the caller's floating-point mode is left as it was. The text lies in the
+// scratch ring, a temporary like the others: it lasts 20 further temporaries.
 template <typename... Values>
-inline Temp Format(const char* format, const Values&... values) {
-    static_assert(sizeof...(Values) >= 1, "tf::Format: at least one value");
-    detail::FormatCall call;
-    call.Take(values...);
-    // The call's groups: at most five.
-    for (int i = 0; i < call.group; ++i) OperandList[i] = call.slots[i];
-    FormatNumber(format, call.descriptor);
-    return Temp::Current();
+inline ZView Format(const char* format, const Values&... values) {
+    const char* text = detail::FormatValues(detail::AddressWord(format), values...);
+    return ZView(text, static_cast<std::uint32_t>(TempSlotTable.slot[TempSlotTable.current].length));
 }
 // A whole number's text, truncated toward zero: FormatNumber's integer mode.
 template <typename T>
-inline Temp FormatInteger(const T& value) {
-    detail::FormatCall call;
-    call.Take(value);
-    OperandList[0] = call.slots[0];
-    FormatNumber(kFormatInteger, call.descriptor);
-    return Temp::Current();
+inline ZView FormatInteger(const T& value) {
+    const char* text = detail::FormatValues(kFormatInteger, value);
+    return ZView(text, static_cast<std::uint32_t>(TempSlotTable.slot[TempSlotTable.current].length));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -620,12 +644,7 @@ public:
     }
     bool empty() const noexcept { return size() == 0; }
     // Element `index` (below size(); not checked: use At for a checked read).
-    ZView operator[](std::size_t index) const noexcept {
-        const ElementRecord* element = const_cast<StringArray*>(Block())->Element(static_cast<std::int32_t>(index));
-        if (element->text == nullptr) return {};
-        const std::int32_t length = element->length;
-        return ZView(element->text, length < 0 ? 0u - static_cast<std::uint32_t>(length) : static_cast<std::uint32_t>(length));
-    }
+    ZView operator[](std::size_t index) const noexcept { return View(First()[index]); }
     // Element `index` through the runtime's checked access (FatalError 6 or 7 beyond it).
     ZView At(std::int32_t index, std::int32_t line = 0) const {
         AccessedElement read = AccessElement(number_, index, line);
@@ -643,6 +662,8 @@ public:
     }
     void Erase() { EraseArray(number_); }
 
+    // Walks the element records of the array block as it stands at begin(): assigning or
+    // inserting elements while walking moves that block.
     class iterator {
     public:
         using iterator_category = std::random_access_iterator_tag;
@@ -651,23 +672,32 @@ public:
         using reference = ZView;
         using pointer = void;
         iterator() = default;
-        iterator(const Array* array, std::size_t index) : array_(array), index_(index) {}
-        ZView operator*() const noexcept { return (*array_)[index_]; }
-        iterator& operator++() noexcept { ++index_; return *this; }
-        iterator operator++(int) noexcept { iterator old = *this; ++index_; return old; }
-        bool operator==(const iterator& other) const noexcept { return index_ == other.index_; }
-        difference_type operator-(const iterator& other) const noexcept {
-            return static_cast<difference_type>(index_ - other.index_);
-        }
+        explicit iterator(const ElementRecord* record) : record_(record) {}
+        ZView operator*() const noexcept { return View(*record_); }
+        iterator& operator++() noexcept { ++record_; return *this; }
+        iterator operator++(int) noexcept { iterator old = *this; ++record_; return old; }
+        bool operator==(const iterator& other) const noexcept { return record_ == other.record_; }
+        difference_type operator-(const iterator& other) const noexcept { return record_ - other.record_; }
 
     private:
-        const Array* array_ = nullptr;
-        std::size_t index_ = 0;
+        const ElementRecord* record_ = nullptr;
     };
-    iterator begin() const noexcept { return {this, 0}; }
-    iterator end() const noexcept { return {this, size()}; }
+    iterator begin() const noexcept { return iterator(First()); }
+    iterator end() const noexcept { return iterator(First() + size()); }
 
 private:
+    // An element record's text: a null text is the empty one; the length's sign only says
+    // who owns the bytes.
+    static ZView View(const ElementRecord& element) noexcept {
+        const std::int32_t length = element.length;  // 0 for a null text
+        return ZView(element.text != nullptr ? element.text : EmptyString,
+                     length < 0 ? 0u - static_cast<std::uint32_t>(length) : static_cast<std::uint32_t>(length));
+    }
+    // Element 0's record (null for no array).
+    const ElementRecord* First() const noexcept {
+        const StringArray* block = Block();
+        return block != nullptr ? reinterpret_cast<const ElementRecord*>(block + 1) : nullptr;
+    }
     const StringArray* Block() const noexcept {
         if (number_ < 0 || number_ >= kArrayCount) return nullptr;
         const StringArray* block = ArrayTable[number_];

@@ -106,7 +106,7 @@ TEST(FaceParse, TheDestinationsTypeSetsTheSizeNeverItsValue) {
 
 TEST(FaceNumbers, TheCallersFloatingPointModeIsLeftAsItWas) {
     tf::Parse<double>("0.1");
-    tf::Format("%5f", 0.96, tf::Op::Multiply, 3);
+    tf::Format("%5f", 0.96, tf::Multiply, 3);
     char text[32];
     std::snprintf(text, sizeof text, "%.1f %.17g", 0.96, 0.1 + 0.2);
     EXPECT_STREQ(text, "1.0 0.30000000000000004");
@@ -120,11 +120,11 @@ TEST(FaceFormat, ExpressionsAreTheRawDescriptors) {
     const std::string raw =
         FormatNumber("x=%5f;", NumberGroup(0, kOperandFloat64) | NumberGroup(1, kOperandFloat64, kNumberDivide) |
                                    NumberGroup(2, kOperandNegate));
-    EXPECT_EQ(tf::Format("x=%5f;", ten, tf::Op::Divide, four, tf::Negate).text(), raw);
-    EXPECT_EQ(tf::Format("x=%5f;", ten, tf::Op::Divide, four, tf::Negate).text(), "x=-2.5000;");
-    EXPECT_EQ(tf::Format("%i", big).text(), "123456789012345");
-    EXPECT_EQ(tf::Format(nullptr, 3, tf::Op::Add, 4u, tf::Op::Multiply, 2.5f).text(), "17.50000");
-    EXPECT_EQ(tf::FormatInteger(-7.9).text(), "-7");
+    EXPECT_EQ(tf::Format("x=%5f;", ten, tf::Divide, four, tf::Negate), raw);
+    EXPECT_EQ(tf::Format("x=%5f;", ten, tf::Divide, four, tf::Negate), "x=-2.5000;");
+    EXPECT_EQ(tf::Format("%i", big), "123456789012345");
+    EXPECT_EQ(tf::Format(nullptr, 3, tf::Add, 4u, tf::Multiply, 2.5f), "17.50000");
+    EXPECT_EQ(tf::FormatInteger(-7.9), "-7");
 }
 
 TEST(FaceArrays, ElementsAreViewsWithoutSignsOrRecords) {

@@ -21,6 +21,8 @@ int main() {
     tf::Parse<short>("1");
 #elif REFUSED_CASE == 7
     tf::Format("%f", 18446744073709551615ull);
+#elif REFUSED_CASE == 9
+    tf::Format("%f", 1.0, 2.0);
 #elif REFUSED_CASE == 8
     tf::Print(true);
 #endif
