@@ -4,13 +4,12 @@
 //     sortlines --help
 //
 // Lines end with CR LF or with LF alone; the sorted file keeps the file's line ends (an
-// unterminated last line gets one). A CR LF file is three runtime calls: Recall reads the
-// file into an array of lines (one read, one block), SortArray sorts the line records in
-// place, Store writes them back in large batches. Recall splits at CR LF only, so an LF file
-// comes back as one element: it is split in place at its LFs into an array of its own (no
-// copy, no allocation per line) and written back in batches. A file that mixes both line
-// ends is refused (exit 1), nothing written; a file that cannot be read ends with the
-// runtime's fatal message.
+// unterminated last line gets one). Three runtime calls: Recall reads the file into an
+// array of lines split at CR LF and at LF (one read, one block), SortArray sorts the line
+// records in place, and Store writes them back in large batches (LF ends are gathered in
+// batches here). A file that mixes both line ends is refused (exit 1), nothing written; a
+// file that cannot be read ends with the runtime's fatal message.
+#include <cstddef>
 #include <cstring>
 
 #include "platform/win32.h"
@@ -21,7 +20,6 @@ using namespace tarnfold;
 namespace {
 
 constexpr std::int32_t kLines = 1;
-constexpr std::int32_t kSplit = 2;  // an LF file's lines
 constexpr int kOutputSlot = 1;
 constexpr char kDescending[] = "--descending";
 constexpr char kUsage[] = "usage: sortlines [--descending] [--] <file>";
@@ -71,47 +69,24 @@ std::uint32_t LengthOf(const ElementRecord& element) {
     return static_cast<std::uint32_t>(element.length < 0 ? -element.length : element.length);
 }
 
-// How the recalled file's lines end: every CR LF split it into elements, so a bare LF left
-// in an element is an LF line end. All LF (the whole file one element) or none: the file's
-// own style; both: mixed.
-enum class LineEnds { CrLf, Lf, Mixed };
+// How the recalled file's lines end. The elements lie in file order in one block, each
+// followed by its line end, so the gap to the next element's start (for the last, to the
+// file's end) is the line end's length: 2 for CR LF, 1 for LF, 0 for none. No line end at
+// all counts as CR LF.
+enum class Style { CrLf, Lf, Mixed };
 
-LineEnds LineEndsOf(const RecallResult& recalled) {
+Style StyleOf(const RecallResult& recalled) {
     StringArray* lines = ArrayTable[kLines];
-    bool lineFeeds = false;
-    for (std::int32_t i = 0; i < lines->count && !lineFeeds; ++i) {
+    const char* const fileEnd = lines->sharedText + recalled.size;
+    bool crLf = false, lineFeed = false;
+    for (std::int32_t i = 0; i < lines->count; ++i) {
         const ElementRecord& line = *lines->Element(i);
-        lineFeeds = LengthOf(line) > 0 && std::memchr(line.text, '\n', LengthOf(line)) != nullptr;
+        const char* next = i + 1 < lines->count ? lines->Element(i + 1)->text : fileEnd;
+        const std::ptrdiff_t gap = next - (line.text + LengthOf(line));
+        crLf |= gap == 2;
+        lineFeed |= gap == 1;
     }
-    if (!lineFeeds) return LineEnds::CrLf;
-    bool wholeFile = recalled.count == 1 && LengthOf(*lines->Element(0)) == recalled.size;
-    return wholeFile ? LineEnds::Lf : LineEnds::Mixed;
-}
-
-// Array kLines holds the whole LF file as one element borrowed from its file block: splits
-// it in place into array kSplit, as Recall splits at CR LF: each LF becomes its line's zero
-// byte, and the file block moves to kSplit with the lines that borrow from it.
-void SplitAtLineFeeds() {
-    StringArray* whole = ArrayTable[kLines];
-    char* const text = whole->Element(0)->text;
-    char* const end = text + LengthOf(*whole->Element(0));
-    auto lineEnd = [end](char* from) {
-        auto* feed = static_cast<char*>(std::memchr(from, '\n', static_cast<std::size_t>(end - from)));
-        return feed != nullptr ? feed : end;  // the block's spare byte ends a last line without LF
-    };
-    std::int32_t count = 0;
-    for (char* at = text; at < end; at = lineEnd(at) + 1) ++count;
-    StringArray* lines = CreateArray(kSplit, count - 1);
-    char* start = text;
-    for (std::int32_t i = 0; i < count; ++i) {
-        char* stop = lineEnd(start);
-        *lines->Element(i) = {start, -static_cast<std::int32_t>(stop - start)};
-        *stop = '\0';
-        start = stop + 1;
-    }
-    lines->sharedText = whole->sharedText;
-    whole->sharedText = nullptr;
-    EraseArray(kLines);
+    return crLf && lineFeed ? Style::Mixed : lineFeed ? Style::Lf : Style::CrLf;
 }
 
 // Writes `size` bytes to the file in `slot` with one WriteFile (a builder part would end at
@@ -129,9 +104,9 @@ void StoreWithLineFeeds(const char* name) {
     if (OpenOutput(kOutputSlot, name, kModeCreate) == kFailedSlot) FatalError(kErrorOpenForStore, name);
     static char batch[1 << 16];
     std::size_t used = 0;
-    const std::int32_t count = ArrayTable[kSplit]->count;
+    const std::int32_t count = ArrayTable[kLines]->count;
     for (std::int32_t i = 0; i < count; ++i) {
-        const ElementRecord& line = *ArrayTable[kSplit]->Element(i);
+        const ElementRecord& line = *ArrayTable[kLines]->Element(i);
         const std::size_t length = LengthOf(line);
         if (used + length + 1 > sizeof batch) {
             WriteToSlot(kOutputSlot, batch, used);
@@ -167,21 +142,16 @@ int main(int argc, char** argv) {
         Print(kUsage, kTokenCrLf);
         ExitProcess(2);
     }
-    RecallResult recalled = Recall(name, kLines);
-    LineEnds ends = LineEndsOf(recalled);
-    if (ends == LineEnds::Mixed) {
+    RecallResult recalled = Recall(name, kLines, nullptr, nullptr, LineEnds::CrLfOrLf);
+    const Style style = StyleOf(recalled);
+    if (style == Style::Mixed) {
         Complain(name, ": mixes CR LF and LF line ends; not sorted");
         EraseArray(kAllArrays);
         ExitProcess(1);
     }
-    std::int32_t lines = kLines;
-    if (ends == LineEnds::Lf) {
-        SplitAtLineFeeds();
-        lines = kSplit;
-    }
-    SortArray(descending ? -lines : lines);
+    SortArray(descending ? -kLines : kLines);
     char* sorted = Assign(nullptr, name, ".sorted");
-    if (ends == LineEnds::Lf) StoreWithLineFeeds(sorted);
+    if (style == Style::Lf) StoreWithLineFeeds(sorted);
     else Store(sorted, kLines);
     EraseArray(kAllArrays);
     ReleaseHeapString(kReleaseAll);

@@ -2,6 +2,7 @@
 // block for the whole file, batches in the scratch ring for the writes.
 //
 //     Recall("names.txt", 3);                 // array 3: one element per CR LF line
+//     Recall("app.log", 4, nullptr, nullptr, LineEnds::CrLfOrLf);  // lines that end in LF too
 //     SortArray(3);
 //     Store("names.sorted", 3);               // every element, each followed by CR LF
 #pragma once
@@ -26,6 +27,10 @@ constexpr RecordMark RecordMarker(char first, char second) {
             static_cast<Word>(static_cast<unsigned char>(second)) << 8};
 }
 
+// Where Recall's line mode splits. CrLf: at every CR LF, a lone LF or CR is text.
+// CrLfOrLf: at every LF, a CR right before it left out too; a lone CR is text.
+enum class LineEnds : std::uint8_t { CrLf, CrLfOrLf };
+
 struct RecallResult {
     std::int32_t count;  // elements made
     std::uint32_t size;  // the file's size in bytes
@@ -37,14 +42,19 @@ struct RecallResult {
 // the file and belongs to the array; every text is zero-terminated in place. A last line
 // without CR LF is one more element. `count`, when not null, receives the element count.
 // Array 0 is the work array and is left erased.
-// Costs one read, one block of S + 1 bytes and one zero-filled table of 2 x S + 4097
-// records, no allocation per line. A name that cannot be opened, a slot holding no open
+// Costs one read, one block of S + 1 bytes, one pass counting the file's LFs and one
+// zero-filled table of LFs + 2 records (a bound on the elements in every mode), no
+// allocation per line. A name that cannot be opened, a slot holding no open
 // file or one that cannot be read (opened for output), or a FileRef of 10 to 0xFFFF
 // (neither a slot nor an address): FatalError 5 with the name or slot number;
 // `array` outside 1-19: FatalError 6; a file of 2 GiB or more, or a table that cannot
 // exist: FatalError 1.
 RecallResult Recall(FileRef source, std::int32_t array, const char* arrayName = nullptr,
                     std::int32_t* count = nullptr);
+// The same with a choice of line ends: CrLfOrLf splits at LF as well, each element's text
+// ending in place at the first byte of its line end (the CR of a CR LF, else the LF).
+RecallResult Recall(FileRef source, std::int32_t array, const char* arrayName, std::int32_t* count,
+                    LineEnds ends);
 // The same in record mode: a CR LF splits only where `mark` follows it (records keep their
 // inner CR LFs; the last one leaves out a final CR LF and is zero-terminated there). Nothing
 // is stored as a count.
@@ -52,6 +62,10 @@ RecallResult Recall(FileRef source, std::int32_t array, const char* arrayName, R
 inline RecallResult Recall(const char* name, std::int32_t array, const char* arrayName = nullptr,
                            std::int32_t* count = nullptr) {
     return Recall(NameRef(name), array, arrayName, count);
+}
+inline RecallResult Recall(const char* name, std::int32_t array, const char* arrayName, std::int32_t* count,
+                           LineEnds ends) {
+    return Recall(NameRef(name), array, arrayName, count, ends);
 }
 inline RecallResult Recall(const char* name, std::int32_t array, const char* arrayName, RecordMark mark) {
     return Recall(NameRef(name), array, arrayName, mark);

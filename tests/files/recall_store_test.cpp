@@ -101,6 +101,47 @@ TEST_F(RecallTest, SplitsLinesAndRecords) {
     }
 }
 
+// The two line-end choices over the same bytes: CrLf splits at CR LF only, CrLfOrLf at
+// every LF, leaving out a CR right before it; a lone CR is text in both.
+TEST_F(RecallTest, SplitsAtTheChosenLineEnds) {
+    const struct {
+        std::string bytes;
+        std::vector<std::string> crLf, crLfOrLf;
+    } cases[] = {
+        {"a\nb\n", {"a\nb\n"}, {"a", "b"}},
+        {"a\r\nb\r\n", {"a", "b"}, {"a", "b"}},
+        {"a\r\nb\nc\r\n", {"a", "b\nc"}, {"a", "b", "c"}},
+        {"\n\r\n\n", {"\n", "\n"}, {"", "", ""}},
+        {"a\rb\r\r\nc\r", {"a\rb\r", "c\r"}, {"a\rb\r", "c\r"}},
+        {"\r\r\n\n", {"\r", "\n"}, {"\r", ""}},
+        {"one\ntwo", {"one\ntwo"}, {"one", "two"}},
+        {"x\r\nlast", {"x", "last"}, {"x", "last"}},
+        {"", {}, {}},
+        {"\n", {"\n"}, {""}},
+        {"\r", {"\r"}, {"\r"}},
+    };
+    std::string name = FileName("ends");
+    for (const auto& c : cases) {
+        for (LineEnds ends : {LineEnds::CrLf, LineEnds::CrLfOrLf}) {
+            SCOPED_TRACE(testing::PrintToString(c.bytes) + (ends == LineEnds::CrLf ? " CrLf" : " CrLfOrLf"));
+            const std::vector<std::string>& texts = ends == LineEnds::CrLf ? c.crLf : c.crLfOrLf;
+            WriteWholeFile(name, c.bytes);
+            std::int32_t count = -1;
+            RecallResult result = Recall(name.c_str(), 5, "lines", &count, ends);
+            EXPECT_EQ(result.size, c.bytes.size());
+            EXPECT_EQ(result.count, static_cast<std::int32_t>(texts.size()));
+            EXPECT_EQ(count, result.count);
+            EXPECT_EQ(ElementsOf(5).texts, texts);
+            EXPECT_EQ(ArrayTable[0], kErasedArray);
+        }
+    }
+    // Each text ends in place at the first byte of its line end; the rest stays.
+    WriteWholeFile(name, "a\r\nb\nc");
+    Recall(name.c_str(), 5, nullptr, nullptr, LineEnds::CrLfOrLf);
+    EXPECT_EQ(std::string(ArrayTable[5]->sharedText, 7), std::string("a\0\nb\0c\0", 7));
+    std::remove(name.c_str());
+}
+
 TEST_F(RecallTest, SplitsInPlaceAndReportsThroughTheCountVariable) {
     std::string name = FileName("inplace");
     WriteWholeFile(name, "a\r\nbc\r\n");
@@ -199,24 +240,36 @@ TEST_F(RecallTest, TakesTheHandleOfASlotAndClosesIt) {
     EXPECT_EQ(std::remove(name.c_str()), 0);  // closed: Windows removes no open file
 }
 
-// The line-end scan against a byte-at-a-time reference, over alignments, block borders
-// and random texts; the data's end is the last byte before an unreadable page.
+// The line-end scans and the LF count against a byte-at-a-time reference, over alignments,
+// block borders and random texts; the data's end is the last byte before an unreadable page.
 TEST(LineEndScan, FindsEveryPairOnceAndReadsNothingBeyondTheData) {
     std::mt19937 random(7);
     testing_support::GuardedPage page;
-    for (std::size_t size = 0; size <= 200; ++size) {
+    for (std::size_t size = 0; size <= 300; ++size) {
         for (int round = 0; round < 4; ++round) {
             char* data = page.Tail(size);
             for (std::size_t i = 0; i < size; ++i) data[i] = "\r\nab"[random() % 4];
-            std::vector<std::size_t> expected, got;
+            std::vector<std::size_t> expected, got, lineFeeds, gotLineFeeds;
             for (std::size_t i = 0; i + 1 < size; ++i)
                 if (data[i] == '\r' && data[i + 1] == '\n') expected.push_back(i);
+            for (std::size_t i = 0; i < size; ++i)
+                if (data[i] == '\n') lineFeeds.push_back(i);
+            ASSERT_EQ(CountLineFeeds(data, size), lineFeeds.size()) << "size " << size;
+            ForEachLineFeed(data, size, [&](char* at) { gotLineFeeds.push_back(static_cast<std::size_t>(at - data)); });
+            ASSERT_EQ(gotLineFeeds, lineFeeds) << "size " << size;
             ForEachCrLf(data, size, [&](std::size_t at) {
                 got.push_back(at);
                 data[at] = '\0';  // as Recall does: the pair is still found once
             });
             ASSERT_EQ(got, expected) << "size " << size;
         }
+    }
+    // Every byte a LF, past the 63 steps of 64 bytes after which the count sums its lanes.
+    for (std::size_t size : {4031u, 4032u, 4033u, 4095u, 4096u}) {
+        char* data = page.Tail(size);
+        std::memset(data, '\n', size);
+        EXPECT_EQ(CountLineFeeds(data, size), size);
+        EXPECT_EQ(CountLineFeeds(data + 1, size - 1), size - 1);
     }
 }
 
@@ -243,17 +296,21 @@ TEST_F(RecallTest, FailuresAreFatal) {
         -6, "Line 12: Count too high");
 }
 
-// RecallOfAFileTooLargeForItsTableIsFatal: the table for a 300,000,000-byte file (a sparse
-// one here) would need more than 4 GiB; its size computed in 32 bits would wrap to a small
-// block. The file block is never taken.
-TEST_F(RecallTest, RecallOfAFileTooLargeForItsTableIsFatal) {
-    std::string name = FileName("huge");
+// Regression: the table was sized by the file, 2 x S + 4097 records of 8 bytes (a 300 MB file
+// needed 4.8 GB, a 3 MB one 48 MB), whatever its lines. It is now sized by the LFs the file
+// holds: LFs + 2 records, here for a sparse 3,000,000-byte file with one LF at its end.
+TEST_F(RecallTest, RecallSizesItsTableByTheLineEndsNotByTheFile) {
+    std::string name = FileName("sparse");
     std::FILE* file = std::fopen(name.c_str(), "wb");
     ASSERT_NE(file, nullptr);
-    std::fseek(file, 300000000L - 1, SEEK_SET);
+    std::fseek(file, 3000000L - 1, SEEK_SET);
     std::fputc('\n', file);
     std::fclose(file);
-    EXPECT_FATAL(Recall(name.c_str(), 3), -1, "HeapAlloc");
+    for (LineEnds ends : {LineEnds::CrLf, LineEnds::CrLfOrLf}) {
+        EXPECT_EQ(Recall(name.c_str(), 3, nullptr, nullptr, ends).count, 1);  // with or without its LF
+        EXPECT_EQ(HeapSize(GetProcessHeap(), 0, ArrayTable[3]), ArrayBlockSize(1 + 2));
+        EXPECT_EQ(-ArrayTable[3]->Element(0)->length, ends == LineEnds::CrLf ? 3000000 : 2999999);
+    }
     std::remove(name.c_str());
 }
 

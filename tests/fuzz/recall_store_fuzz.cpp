@@ -1,5 +1,5 @@
-// Recall of arbitrary file bytes, by name or from a slot, in line mode and in record mode,
-// against a split by CR LF written here; then Store of the array, by name or to a slot,
+// Recall of arbitrary file bytes, by name or from a slot, in line mode (either line-end
+// choice) and in record mode, against a split written here; then Store of the array, by name or to a slot,
 // whose file must hold each element followed by CR LF, byte for byte.
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -23,12 +23,22 @@ using namespace tarnfold;
     std::abort();
 }
 
-// Line mode: every CR LF ends a line; a last line without one is one more element. Record
-// mode: only a CR LF followed by the mark inside the data splits; the last record leaves out
-// a final CR LF.
-std::vector<std::string> Split(const std::string& bytes, bool records, char first, char second) {
+// Line mode: every CR LF ends a line; a last line without one is one more element. With
+// `lineFeeds`, every LF ends a line, a CR right before it left out. Record mode: only a CR LF
+// followed by the mark inside the data splits; the last record leaves out a final CR LF.
+std::vector<std::string> Split(const std::string& bytes, bool records, bool lineFeeds, char first, char second) {
     std::vector<std::string> parts;
     std::size_t start = 0;
+    if (!records && lineFeeds) {
+        for (std::size_t at = 0; at < bytes.size(); ++at) {
+            if (bytes[at] != '\n') continue;
+            const std::size_t end = at > start && bytes[at - 1] == '\r' ? at - 1 : at;
+            parts.push_back(bytes.substr(start, end - start));
+            start = at + 1;
+        }
+        if (start < bytes.size()) parts.push_back(bytes.substr(start));
+        return parts;
+    }
     for (std::size_t at = 0; at + 1 < bytes.size(); ++at) {
         if (bytes[at] != '\r' || bytes[at + 1] != '\n') continue;
         if (records && (at + 3 >= bytes.size() || bytes[at + 2] != first || bytes[at + 3] != second)) continue;
@@ -85,7 +95,8 @@ struct Folder {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static Folder folder;
     FuzzedDataProvider in(data, size);
-    const bool records = in.ConsumeBool(), countToo = in.ConsumeBool();
+    const bool records = in.ConsumeBool(), countToo = in.ConsumeBool(), lineFeeds = in.ConsumeBool();
+    const LineEnds ends = lineFeeds ? LineEnds::CrLfOrLf : LineEnds::CrLf;
     const char first = in.ConsumeIntegral<char>(), second = in.ConsumeIntegral<char>();
     const int inSlot = in.ConsumeIntegralInRange(-1, 8), outSlot = in.ConsumeIntegralInRange(-1, 8);
     const std::int32_t array = in.ConsumeIntegralInRange(1, kArrayCount - 1);
@@ -108,9 +119,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (OpenInput(inSlot, folder.in.c_str(), kNoSearch) == kFailedSlot) Fail("OpenInput");
         source = static_cast<FileRef>(inSlot);
     }
-    const RecallResult result = records ? Recall(source, array, nullptr, RecordMarker(first, second))
-                                        : Recall(source, array, nullptr, countToo ? &recalledCount : nullptr);
-    const std::vector<std::string> expected = Split(bytes, records, first, second);
+    std::int32_t* const countTo = countToo ? &recalledCount : nullptr;
+    // CrLf is also taken through the overload without a line-end choice.
+    const RecallResult result = records                                  ? Recall(source, array, nullptr, RecordMarker(first, second))
+                                : lineFeeds || (bytes.size() & 1) != 0 ? Recall(source, array, nullptr, countTo, ends)
+                                                                         : Recall(source, array, nullptr, countTo);
+    const std::vector<std::string> expected = Split(bytes, records, lineFeeds, first, second);
     if (inSlot >= 0 && FileSlotTable[inSlot] != kFreeSlot) Fail("slot not freed");
     if (result.count != static_cast<std::int32_t>(expected.size()) || result.size != bytes.size()) Fail("count or size");
     if (countToo && !records && recalledCount != result.count) Fail("count variable");
