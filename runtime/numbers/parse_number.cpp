@@ -57,6 +57,27 @@ __attribute__((no_sanitize_address)) const Byte* FindHexSuffix(const Byte* start
     return *found == 'h' ? found : nullptr;
 }
 
+// FindHexSuffix(start) for a number that ends at a blank `end` after `start`: the bytes
+// before `end` hold no 'h' and no zero, so the search goes on from the blank. Where the
+// 16 bytes from it lie in its page (the text's), one unaligned load holds every byte the
+// search may look at; otherwise the aligned search.
+// The load may cover bytes past the text's terminator: no address instrumentation.
+__attribute__((no_sanitize_address)) inline __m128i LoadWithinPage(const Byte* at) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+}
+inline const Byte* HexSuffixAfter(const Byte* start, const Byte* end) {
+    constexpr std::uintptr_t kPage = 4096;
+    if ((reinterpret_cast<std::uintptr_t>(end) & (kPage - 1)) > kPage - 16) return FindHexSuffix(start);
+    const __m128i bytes = LoadWithinPage(end);
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('h')), _mm_cmpeq_epi8(bytes, _mm_setzero_si128()))));
+    // Lanes from end + 1 through start + 16.
+    mask &= (2u << (start + kSuffixSearchWidth - end)) - 2;
+    if (mask == 0) return nullptr;
+    const Byte* found = end + __builtin_ctz(mask);
+    return *found == 'h' ? found : nullptr;
+}
+
 struct Parsed {
     long double value;
     std::int32_t count;
@@ -252,11 +273,19 @@ void Store(void* destination, long double value) {
 
 // The common shape in one pass: no skipped lead character, optional '0's, an optional '-',
 // at most nine digits with at most one '.' among them, an optional exponent ('e' or 'E',
-// an optional sign, one to three digits), and then the terminator. Such a text has no 'h'
-// before its terminator, so the suffix search finds nothing, and it ends at the terminator,
-// a blank: Run and Decimal give the same value and the count up to the terminator. Any
-// other text returns false, and Run reads it from the start.
-bool QuickDecimal(const Byte* text, Parsed& parsed) {
+// an optional sign, one to three digits), and then a blank or the terminator. Such a text
+// has no 'h' among its own bytes, and when a blank ends it, the suffix search is made as
+// Run makes it: a hexadecimal number goes the long way. Otherwise Run and Decimal give the
+// same value and the count up to the blank. Any other text returns false, and Run reads
+// it from the start. The value is digits x 10^scale.
+struct QuickNumber {
+    std::uint32_t digits;
+    int scale;
+    std::int32_t count;
+    bool negative;
+};
+
+[[gnu::always_inline]] inline bool QuickDecimal(const Byte* text, QuickNumber& quick) {
     const Byte* start = text;
     while (*start == '0') ++start;
     const bool negative = *start == '-';
@@ -270,48 +299,100 @@ bool QuickDecimal(const Byte* text, Parsed& parsed) {
     }
     int scale = 0;  // the exponent less the digits after the point
     std::ptrdiff_t digits = p - digitsStart;
-    if (*p == '.') {
-        const Byte* const point = p++;
-        while ((digit = static_cast<unsigned>(*p) - '0') < 10) {
-            value = value * 10 + digit;
-            ++p;
+    if (!IsBlank(*p)) {  // a point, an exponent, or a text of another shape
+        if (*p == '.') {
+            const Byte* const point = p++;
+            while ((digit = static_cast<unsigned>(*p) - '0') < 10) {
+                value = value * 10 + digit;
+                ++p;
+            }
+            scale = -static_cast<int>(p - point - 1);
+            digits = p - digitsStart - 1;
         }
-        scale = -static_cast<int>(p - point - 1);
-        digits = p - digitsStart - 1;
-    }
-    // More than nine digits, whose value may not fit 32 bits: the long way.
-    if (digits > kExactDigits32) return false;
-    // An 'e' that starts the number is no exponent: the long way.
-    if ((*p | 0x20) == 'e' && p != start) {
-        const Byte* e = p + 1;
-        const bool exponentNegative = *e == '-';
-        if (*e == '+' || *e == '-') ++e;
-        if ((digit = static_cast<unsigned>(*e) - '0') >= 10) return false;
-        int exponent = static_cast<int>(digit);
-        ++e;
-        if ((digit = static_cast<unsigned>(*e) - '0') < 10) {
-            exponent = exponent * 10 + static_cast<int>(digit);
+        // An 'e' that starts the number is no exponent: the long way.
+        if ((*p | 0x20) == 'e' && p != start) {
+            const Byte* e = p + 1;
+            const bool exponentNegative = *e == '-';
+            if (*e == '+' || *e == '-') ++e;
+            if ((digit = static_cast<unsigned>(*e) - '0') >= 10) return false;
+            int exponent = static_cast<int>(digit);
             ++e;
             if ((digit = static_cast<unsigned>(*e) - '0') < 10) {
                 exponent = exponent * 10 + static_cast<int>(digit);
                 ++e;
+                if ((digit = static_cast<unsigned>(*e) - '0') < 10) {
+                    exponent = exponent * 10 + static_cast<int>(digit);
+                    ++e;
+                }
             }
+            scale += exponentNegative ? -exponent : exponent;
+            p = e;
         }
-        scale += exponentNegative ? -exponent : exponent;
-        p = e;
+        if (!IsBlank(*p)) return false;
     }
-    if (*p != '\0') return false;
-    long double result = static_cast<std::int32_t>(value);
-    if (scale != 0 && scale >= kLowestScale && scale <= kHighestScale) result = result * PowerOfTen(scale);
-    parsed = {result, static_cast<std::int32_t>(p - text), negative};
+    // More than nine digits, whose value may not fit 32 bits: the long way.
+    if (digits > kExactDigits32) return false;
+    if (*p != '\0') {
+        const Byte* suffix = p > start ? HexSuffixAfter(start, p) : FindHexSuffix(start);
+        if (suffix != nullptr && IsHexDigit(suffix[-1])) return false;
+    }
+    quick = {value, scale, static_cast<std::int32_t>(p - text), negative};
     return true;
+}
+
+// A whole number of at most nine digits needs no rounding for any destination but a
+// float32 beyond 2^24: it is stored without the number mode. False where it must be rounded.
+[[gnu::noinline]] bool StoreWhole(void* destination, const QuickNumber& quick) {
+    const long double value = quick.negative ? -static_cast<long double>(quick.digits) : quick.digits;
+    if (destination == nullptr) {
+        PushValue(value);
+        return true;
+    }
+    std::int32_t sizeCode;
+    std::memcpy(&sizeCode, destination, sizeof sizeCode);
+    constexpr std::uint32_t kExactFloat32 = 1u << 24;
+    if (sizeCode == kSizeFloat32 && quick.digits > kExactFloat32) return false;
+    Store(destination, value);
+    return true;
+}
+
+// A number of the common shape that is not a whole number for an int32: a whole number
+// needs no rounding for most destinations; a scaled one is scaled in the number mode.
+[[gnu::always_inline]] inline std::int32_t StoreQuick(void* destination, std::uint32_t digits, int scale, std::int32_t count,
+                                          bool negative) {
+    const QuickNumber quick{digits, scale, count, negative};
+    if (scale == 0 && StoreWhole(destination, quick)) return count;
+    EnsurePowerTable();
+    const x87::NumberModeScope mode;
+    long double value = static_cast<std::int32_t>(digits);
+    if (scale != 0 && scale >= kLowestScale && scale <= kHighestScale) value = value * PowerOfTen(scale);
+    Store(destination, negative ? -value : value);
+    return count;
+}
+
+// Every other text, in the number mode.
+[[gnu::noinline]] std::int32_t ParseInNumberMode(const Byte* bytes, void* destination) {
+    EnsurePowerTable();
+    const x87::NumberModeScope mode;
+    const Parsed parsed = Parser(bytes).Run();
+    Store(destination, parsed.negative ? -parsed.value : parsed.value);
+    return parsed.count;
+}
+
+// Any text for any destination.
+[[gnu::always_inline]] inline std::int32_t ParseAny(const Byte* bytes, void* destination) {
+    QuickNumber quick;
+    if (*bytes < '-' || !QuickDecimal(bytes, quick)) return ParseInNumberMode(bytes, destination);
+    return StoreQuick(destination, quick.digits, quick.scale, quick.count, quick.negative);
+}
+
+[[gnu::noinline]] std::int32_t ParseAnyOutOfLine(const Byte* bytes, void* destination) {
+    return ParseAny(bytes, destination);
 }
 
 }  // namespace
 
 std::int32_t ParseNumber(Word source, void* destination) {
-    EnsurePowerTable();
-    const x87::NumberModeScope mode;
     const char* text;
     if (source >= kLowestAddress) [[likely]] {
         text = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(source));
@@ -321,10 +402,18 @@ std::int32_t ParseNumber(Word source, void* destination) {
         text = EmptyString;  // no text lies there
     }
     const auto* bytes = reinterpret_cast<const Byte*>(text);
-    Parsed parsed;
-    if (*bytes < '-' || !QuickDecimal(bytes, parsed)) parsed = Parser(bytes).Run();
-    Store(destination, parsed.negative ? -parsed.value : parsed.value);
-    return parsed.count;
+    // A whole number of the common shape into an int32 needs no x87: as fistp stores it,
+    // -0 is 0. Any other text or destination goes the general way, out of line so that
+    // this path keeps its registers.
+    std::int32_t sizeCode;
+    QuickNumber quick;
+    if (destination == nullptr || (std::memcpy(&sizeCode, destination, sizeof sizeCode), sizeCode != kSizeInt32) ||
+        *bytes < '-' || !QuickDecimal(bytes, quick) || quick.scale != 0)
+        return ParseAnyOutOfLine(bytes, destination);
+    const auto whole = static_cast<std::int32_t>(quick.digits);
+    const std::int32_t stored = quick.negative ? -whole : whole;
+    std::memcpy(destination, &stored, sizeof stored);
+    return quick.count;
 }
 
 }  // namespace tarnfold

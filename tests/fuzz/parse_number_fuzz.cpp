@@ -105,6 +105,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     if (pushed != extended) Fail("value left for FormatNumber", text);
+    // After a lead character the same number is read the general way, the count one further
+    // on: the quick paths (a number ended by a blank among them) must agree with it.
+    if (text.size() < 120 && static_cast<unsigned char>(text[0]) >= '-') {
+        std::int32_t ledCount;
+        const long double led = testing_support::ParseInto<long double>(("\x01" + text).c_str(), kSizeExtended, ledCount);
+        const std::int32_t shifted = counts[0] == kParseNotANumber ? counts[0] : counts[0] + (counts[0] > 0) - (counts[0] < 0);
+        if (ledCount != shifted || led != extended || std::signbit(led) != std::signbit(extended))
+            Fail("the general way reads otherwise", text);
+    }
     // A hexadecimal number that ends 127 characters in has the count of no number.
     if (counts[0] == kParseNotANumber && extended != 0 && text.size() < 126) Fail("not a number with a value", text);
     // Each store is the floor of the extended value in its format.
