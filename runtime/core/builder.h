@@ -88,6 +88,20 @@ template <typename... Parts>
 constexpr bool IsPartCount() {
     return sizeof...(Parts) >= 1 && sizeof...(Parts) <= static_cast<std::size_t>(kMaxBuildParts);
 }
+
+// The parts Assign, AssignElement and Print take: texts by pointer and tokens, which are
+// Words. Any other integer (a count in an int) would be read as a token or an address: it
+// is refused here. StringBuilder(request, ...) takes raw words of any type; tarnfold.hpp's
+// tf::Print formats numbers.
+template <typename T>
+inline constexpr bool kIsRawPart = std::is_pointer_v<T> || std::is_null_pointer_v<T> || std::is_same_v<T, Word>;
+template <typename... Parts>
+constexpr bool CheckRawParts() {
+    static_assert((kIsRawPart<Parts> && ...),
+                  "a part is a text pointer or a token (a Word such as kTokenCrLf, kLastTemp or SlotToken(n)); "
+                  "to print a number use tf::Print from tarnfold.hpp, or pass raw words to StringBuilder");
+    return true;
+}
 }  // namespace detail
 
 // A request whose part count disagrees with the arguments it came with: FatalError 9.
@@ -123,6 +137,7 @@ inline char* StringBuilder(Args... args) {
 template <typename... Parts>
     requires(detail::IsPartCount<Parts...>())
 inline char* Assign(const void* previous, Parts... parts) {
+    static_assert(detail::CheckRawParts<Parts...>());
     constexpr Word kRequest = ToVariable(sizeof...(Parts)) | detail::WidthOf<Parts...>();
     return StringBuilder<kRequest>(parts..., previous);
 }
@@ -132,6 +147,7 @@ inline char* Assign(const void* previous, Parts... parts) {
 template <typename... Parts>
     requires(detail::IsPartCount<Parts...>())
 inline char* AssignElement(Parts... parts) {
+    static_assert(detail::CheckRawParts<Parts...>());
     constexpr Word kRequest = ToElement(sizeof...(Parts)) | detail::WidthOf<Parts...>();
     return StringBuilder<kRequest>(parts...);
 }
@@ -143,11 +159,13 @@ inline char* AssignElement(Parts... parts) {
 template <typename... Parts>
     requires(detail::IsPartCount<Parts...>() && detail::WidthOf<Parts...>() == 0)
 inline void Print(Parts... parts) {
+    static_assert(detail::CheckRawParts<Parts...>());
     StringBuilder<ToConsole(sizeof...(Parts))>(parts...);
 }
 template <typename... Parts>
     requires(detail::IsPartCount<Parts...>() && detail::WidthOf<Parts...>() == 0)
 inline void PrintThenReadKey(Parts... parts) {
+    static_assert(detail::CheckRawParts<Parts...>());
     StringBuilder<ToConsole(sizeof...(Parts)) | kBuildReadKey>(parts...);
 }
 

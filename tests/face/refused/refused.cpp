@@ -23,6 +23,9 @@ int main() {
     tf::Format("%f", 18446744073709551615ull);
 #elif REFUSED_CASE == 9
     tf::Format("%f", 1.0, 2.0);
+#elif REFUSED_CASE == 10  // the raw form takes tokens as Words: a count in an int is refused
+    std::int32_t count = 96885;
+    tarnfold::Print("few: [", count, "]");
 #elif REFUSED_CASE == 8
     tf::Print(true);
 #endif
