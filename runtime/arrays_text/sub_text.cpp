@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "../core/temp_slots.h"
+#include "../core/text_length.h"
 #include "../errors_console/fatal_error.h"
 
 namespace tarnfold {
@@ -36,7 +38,7 @@ Source ResolveSource(const char* source) {
 }
 
 // The part's offset from the source's start and its length, by the rules of the contract.
-Source Part(Source s, std::int32_t n, std::int32_t start) {
+[[gnu::always_inline]] inline Source Part(Source s, std::int32_t n, std::int32_t start) {
     if (n == 0 || start == 0) return {s.text, 0};
     if (start < 0) {
         if (n > s.length || n < 0) return s;
@@ -50,6 +52,21 @@ Source Part(Source s, std::int32_t n, std::int32_t start) {
 }  // namespace
 
 TempSlot* SubText(const char* source, std::int32_t length, std::int32_t start) {
+    if (reinterpret_cast<std::uintptr_t>(source) >= kLowestAddress) [[likely]] {
+        // A text by its address, measured inline: the current slot when the view starts
+        // where its text starts, else the next.
+        const Source view = Part({source, static_cast<std::int32_t>(TextLength(source))}, length, start);
+        if (TempSlotTable.current == 0) RuntimeStart();
+        TempSlot* slot = &TempSlotTable.slot[TempSlotTable.current];
+        if (slot->text != view.text) {
+            slot = NextTempSlot();
+            slot->destination = nullptr;  // a fresh slot names no element
+        }
+        slot->text = view.text;
+        slot->length = view.length;
+        slot->isRecord = 0;
+        return slot;
+    }
     bool narrowing = reinterpret_cast<std::uintptr_t>(source) == kLastTemp;
     Source view = Part(ResolveSource(source), length, start);
     TempSlot* current = SelectTempSlot(0);

@@ -34,10 +34,23 @@ __attribute__((no_sanitize_address)) inline std::uint32_t ScanTextLength(const c
         if (zeros != 0) return static_cast<std::uint32_t>(__builtin_ctz(zeros));
         ++block;
     }
-    for (;; ++block) {
+    // One block up to a multiple of 32 bytes, then pairs of blocks from one: two aligned
+    // blocks from a multiple of 32 lie in one page, readable when the first is.
+    auto found = [text](const __m128i* at, unsigned lanes) {
+        return static_cast<std::uint32_t>(reinterpret_cast<const char*>(at) + __builtin_ctz(lanes) - text);
+    };
+    if ((reinterpret_cast<std::uintptr_t>(block) & 16) != 0) {
         zeros = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_load_si128(block), zero)));
-        if (zeros != 0)
-            return static_cast<std::uint32_t>(reinterpret_cast<const char*>(block) + __builtin_ctz(zeros) - text);
+        if (zeros != 0) return found(block, zeros);
+        ++block;
+    }
+    for (;; block += 2) {
+        const __m128i first = _mm_load_si128(block);
+        zeros = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(first, _mm_load_si128(block + 1)), zero)));
+        if (zeros == 0) continue;
+        const unsigned firstZeros = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(first, zero)));
+        if (firstZeros != 0) return found(block, firstZeros);
+        return found(block + 1, zeros);
     }
 }
 

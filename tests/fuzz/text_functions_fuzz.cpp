@@ -118,7 +118,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 std::string t = text();
                 char* position = RingPosition();
                 const char* arg = t.c_str();
-                switch (in.ConsumeIntegralInRange(0, 3)) {
+                switch (in.ConsumeIntegralInRange(0, 4)) {
+                    case 4:  // the current temporary by its address, read to its zero byte
+                        arg = current.text;
+                        t = current.text;
+                        break;
                     case 1:  // in place
                         std::memcpy(position, t.c_str(), t.size() + 1);
                         arg = nullptr;
