@@ -8,6 +8,7 @@
 #include "../arrays_text/find_text.h"
 #include "../errors_console/fatal_error.h"
 #include "deferred_record.h"
+#include "text_length.h"
 
 namespace tarnfold {
 
@@ -47,7 +48,7 @@ RecordedTemp Replace(const char* source, const char* found, const char* replacem
     Word* record = reinterpret_cast<Word*>(RingRoom(listRoom));
     constexpr std::size_t kHeaderWords = 5, kTrailerWords = 2;
     if (WordsLeft(record) < kHeaderWords + kTrailerWords) FatalError(kErrorInsufficientBuffer);
-    const std::size_t foundLength = std::strlen(found);
+    const std::size_t foundLength = TextLength(found);
     record[0] = kRecordMark;
     record[1] = kRecordSplice;
     record[2] = AsWord(replacement);
@@ -65,10 +66,10 @@ RecordedTemp Replace(const char* source, const char* found, const char* replacem
     // As the last search would leave it: the last match when the limit ended the list, else 0.
     const char* end = list.terminator;
     LastMatch = end == nullptr && list.count != 0 ? static_cast<std::int32_t>(list.next - foundLength - source + 1) : 0;
-    if (end == nullptr) end = list.next + std::strlen(list.next);  // stopped by the limit, or no search
+    if (end == nullptr) end = list.next + TextLength(list.next);  // stopped by the limit, or no search
 
     const auto sourceLength = static_cast<std::int64_t>(end - source);
-    const auto replacementLength = static_cast<std::int64_t>(std::strlen(replacement));
+    const auto replacementLength = static_cast<std::int64_t>(TextLength(replacement));
     const std::int64_t length =
         sourceLength + static_cast<std::int64_t>(list.count) * (replacementLength - static_cast<std::int64_t>(foundLength));
     if (length >= 0x7FFFFFFF) FatalError(kErrorInsufficientBuffer);
