@@ -24,8 +24,8 @@ expected=$(printf 'pear\r\nCherry\r\nbanana\r\napple pie\r\nApple\r\n')
 [ "$(cat "fruit list.txt.sorted")" = "$expected" ] || fail "descending: $(od -c "fruit list.txt.sorted")"
 
 # Files with LF line ends are sorted too and keep LF ends; an unterminated last line gets
-# one; a zero byte is kept. A file that mixes CR LF and bare LF line ends is refused,
-# nothing written.
+# one; a zero byte and a lone CR are kept. A file that mixes CR LF and bare LF line ends is
+# refused, nothing written.
 same() { cmp -s "$1" "$2" || fail "$3: $(od -c "$1" | head -5)"; }
 printf 'pear\nApple\nbanana\n' > lf.txt
 printf 'Apple\nbanana\npear\n' > lf.expected
@@ -42,6 +42,10 @@ same zero.txt.sorted zero.expected "LF file with a zero byte"
 run lf.txt --descending
 printf 'pear\nbanana\nApple\n' > lf-descending.expected
 same lf.txt.sorted lf-descending.expected "LF file, descending"
+printf 'b\rx\na\n\n' > lf-cr.txt
+printf '\na\nb\rx\n' > lf-cr.expected
+run lf-cr.txt
+same lf-cr.txt.sorted lf-cr.expected "LF file with a lone CR and an empty line"
 printf 'b\r\na\nc\r\n' > mixed.txt
 code=0
 run mixed.txt >out.txt 2>err.txt || code=$?
