@@ -8,7 +8,9 @@
 namespace tarnfold {
 
 // NumberDestination size codes: the first 32-bit word of the destination when the call is
-// made; the value is written over it. Any other code stores an 80-bit extended value.
+// made; the value is written over it. Any other code stores an 80-bit extended value. This
+// is the raw form, for code that speaks the runtime's words: a C++ program parses with
+// tf::Parse<T> (tarnfold.hpp), which sets the code from T and never reads the variable.
 inline constexpr std::int32_t kSizeFloat32 = 4;
 inline constexpr std::int32_t kSizeFloat64 = 8;
 inline constexpr std::int32_t kSizeInt32 = -127;  // 0xFFFFFF81
