@@ -71,10 +71,10 @@ Block Broadcast(char byte) {
 // before it are known to agree): the terminator ends the text and matches nothing, also
 // where folding would make it look like a space.
 template <FoldKind kFold>
-[[gnu::always_inline]] inline bool AcceptedAt(const char* text, const char* at, const ScreenedPattern& screened,
+[[gnu::always_inline]] inline bool AcceptedAt(const char* text, const char* at, const char* patternText, bool wholeWord,
                                               std::size_t settled) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(at);
-    const auto* pattern = reinterpret_cast<const unsigned char*>(screened.pattern);
+    const auto* pattern = reinterpret_cast<const unsigned char*>(patternText);
     std::size_t i = settled;
     for (; pattern[i] != 0; ++i) {
         unsigned textByte = bytes[i];
@@ -82,11 +82,16 @@ template <FoldKind kFold>
         bool folds = kFold == FoldKind::All || (kFold == FoldKind::FirstOnly && i == 0);
         if (folds ? (textByte | kFoldBit) != (pattern[i] | kFoldBit) : textByte != pattern[i]) return false;
     }
-    if (!screened.wholeWord) return true;
+    if (!wholeWord) return true;
     // Bytes up to '@' separate words; the terminator does too, and so does the text's start.
     constexpr unsigned kLastSeparator = 0x40;
     if (bytes[i] > kLastSeparator) return false;
     return at == text || bytes[-1] <= kLastSeparator;
+}
+template <FoldKind kFold>
+[[gnu::always_inline]] inline bool AcceptedAt(const char* text, const char* at, const ScreenedPattern& screened,
+                                              std::size_t settled) {
+    return AcceptedAt<kFold>(text, at, screened.pattern, screened.wholeWord, settled);
 }
 
 // Forward scans screen 16 candidates at a time by two of the pattern's bytes, the two that
@@ -667,18 +672,18 @@ template <FoldKind kFold>
             least = commonness;
             rare = length;
         }
-    const ScreenedPattern screened{pattern, kFold, wholeWord, length};
     struct FirstMatch {
         const char* text;
-        const ScreenedPattern& screened;
+        const char* pattern;
+        bool wholeWord;
         const char* match = nullptr;
         bool Candidate(const char* at) {
-            if (!AcceptedAt<kFold>(text, at, screened, 0)) return false;
+            if (!AcceptedAt<kFold>(text, at, pattern, wholeWord, 0)) return false;
             match = at;
             return true;
         }
         void End(const char*) {}
-    } sink{text, screened};
+    } sink{text, pattern, wholeWord};
     const char* resume;
     if (kFoldsRest<kFold> || (kFoldsFirst<kFold> && rare == 0))
         resume = RareBytePass<true>(from, rare, pattern[rare], sink);
@@ -690,6 +695,7 @@ template <FoldKind kFold>
     if (length == 1) {
         ScanByteForward(pattern[0], list);
     } else {
+        const ScreenedPattern screened{pattern, kFold, wholeWord, length};
         FirstMatches<kFold> matches{text, screened, list};
         BulkPassFor(resume, screened, matches);
     }
