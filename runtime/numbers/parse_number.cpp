@@ -242,7 +242,7 @@ Parsed Parser::Decimal(const Byte* start, bool zerosSkipped) {
     return {value, count, negative};
 }
 
-void Store(void* destination, long double value) {
+[[gnu::always_inline]] inline void Store(void* destination, long double value) {
     if (destination == nullptr) {
         PushValue(value);
         return;
@@ -288,8 +288,7 @@ struct QuickNumber {
 [[gnu::always_inline]] inline bool QuickDecimal(const Byte* text, QuickNumber& quick) {
     const Byte* start = text;
     while (*start == '0') ++start;
-    const bool negative = *start == '-';
-    const Byte* const digitsStart = start + (negative ? 1 : 0);
+    const Byte* const digitsStart = start + (*start == '-' ? 1 : 0);
     const Byte* p = digitsStart;
     std::uint32_t value = 0;
     unsigned digit;
@@ -336,7 +335,7 @@ struct QuickNumber {
         const Byte* suffix = p > start ? HexSuffixAfter(start, p) : FindHexSuffix(start);
         if (suffix != nullptr && IsHexDigit(suffix[-1])) return false;
     }
-    quick = {value, scale, static_cast<std::int32_t>(p - text), negative};
+    quick = {value, scale, static_cast<std::int32_t>(p - text), digitsStart != start};
     return true;
 }
 
@@ -386,13 +385,22 @@ struct QuickNumber {
     return StoreQuick(destination, quick.digits, quick.scale, quick.count, quick.negative);
 }
 
-[[gnu::noinline]] std::int32_t ParseAnyOutOfLine(const Byte* bytes, void* destination) {
-    return ParseAny(bytes, destination);
+// A whole number of the common shape, by its address, into an int32 needs no x87: as fistp
+// stores it, -0 is 0. Any other text goes the general way. The two ways are functions of
+// their own, so that neither pays for the other's registers.
+[[gnu::noinline]] std::int32_t ParseGeneral(Word source, void* destination);
+[[gnu::noinline]] std::int32_t ParseIntoInt32(const Byte* bytes, void* destination) {
+    QuickNumber quick;
+    if (*bytes < '-' || !QuickDecimal(bytes, quick) || quick.scale != 0)
+        return ParseGeneral(static_cast<Word>(reinterpret_cast<std::uintptr_t>(bytes)), destination);
+    const auto whole = static_cast<std::int32_t>(quick.digits);
+    const std::int32_t stored = quick.negative ? -whole : whole;
+    std::memcpy(destination, &stored, sizeof stored);
+    return quick.count;
 }
 
-}  // namespace
-
-std::int32_t ParseNumber(Word source, void* destination) {
+// Any source: a text by its address, the current temporary, or a value that names no text.
+[[gnu::noinline]] std::int32_t ParseGeneral(Word source, void* destination) {
     const char* text;
     if (source >= kLowestAddress) [[likely]] {
         text = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(source));
@@ -401,19 +409,17 @@ std::int32_t ParseNumber(Word source, void* destination) {
     } else {
         text = EmptyString;  // no text lies there
     }
-    const auto* bytes = reinterpret_cast<const Byte*>(text);
-    // A whole number of the common shape into an int32 needs no x87: as fistp stores it,
-    // -0 is 0. Any other text or destination goes the general way, out of line so that
-    // this path keeps its registers.
+    return ParseAny(reinterpret_cast<const Byte*>(text), destination);
+}
+
+}  // namespace
+
+std::int32_t ParseNumber(Word source, void* destination) {
     std::int32_t sizeCode;
-    QuickNumber quick;
-    if (destination == nullptr || (std::memcpy(&sizeCode, destination, sizeof sizeCode), sizeCode != kSizeInt32) ||
-        *bytes < '-' || !QuickDecimal(bytes, quick) || quick.scale != 0)
-        return ParseAnyOutOfLine(bytes, destination);
-    const auto whole = static_cast<std::int32_t>(quick.digits);
-    const std::int32_t stored = quick.negative ? -whole : whole;
-    std::memcpy(destination, &stored, sizeof stored);
-    return quick.count;
+    if (source >= kLowestAddress && destination != nullptr &&
+        (std::memcpy(&sizeCode, destination, sizeof sizeCode), sizeCode == kSizeInt32))
+        return ParseIntoInt32(reinterpret_cast<const Byte*>(static_cast<std::uintptr_t>(source)), destination);
+    return ParseGeneral(source, destination);
 }
 
 }  // namespace tarnfold
