@@ -68,6 +68,21 @@ public:
     }
 };
 
+// A zero-terminated text as an argument that is only read up to its terminator: a pointer,
+// taken from a const char*, a literal, a ZView or anything with c_str(), never measured.
+class CText {
+public:
+    // A null pointer is passed on: the runtime reads it as the empty text, except where
+    // noted (Trimmed, Recall, Store).
+    CText(const char* text) noexcept : text_(text) {}  // NOLINT: implicit
+    template <HasByteCStr S>
+    CText(const S& text) noexcept : text_(text.c_str()) {}  // NOLINT: implicit
+    const char* c_str() const noexcept { return text_; }
+
+private:
+    const char* text_;
+};
+
 // The predefined texts, as parts of their own type.
 enum class Predefined : Word {
     CrLf = kTokenCrLf,
@@ -437,18 +452,18 @@ struct Found {
 // The first (or, with Backward, the last) match of `pattern` in `text`; `start` is a 1-based
 // position, or kFindWholeText. Sets LastMatch. Folding sets bit 0x20 of every byte compared:
 // letters match across case, and so do some punctuation pairs ('[' and '{', '@' and '`').
-inline Found Find(ZView text, ZView pattern, FindMode mode = Exact, std::int32_t start = kFindWholeText) {
+inline Found Find(CText text, CText pattern, FindMode mode = Exact, std::int32_t start = kFindWholeText) {
     FoundText found = FindText(start, text.c_str(), pattern.c_str(), static_cast<Word>(mode));
     return {found.match, found.position};
 }
-inline bool Contains(ZView text, ZView pattern, FindMode mode = Exact) {
+inline bool Contains(CText text, CText pattern, FindMode mode = Exact) {
     return FindText(kFindWholeText, text.c_str(), pattern.c_str(), static_cast<Word>(mode)).match != nullptr;
 }
 
 // `source` with the matches of `found` replaced by `replacement` (at most `limit`, 0: all),
 // as a temporary that the builder expands into its destination. The three texts must stay
 // as they are until the temporary is used.
-inline Temp Replaced(ZView source, ZView found, ZView replacement, FindMode mode = Exact, int limit = 0) {
+inline Temp Replaced(CText source, CText found, CText replacement, FindMode mode = Exact, int limit = 0) {
     RecordedTemp made =
         Replace(source.c_str(), found.c_str(), replacement.c_str(), ReplaceMode(static_cast<Word>(mode), limit));
     return Temp(SlotNumber(made.slot));
@@ -463,22 +478,23 @@ inline Temp Sub(ZView text, std::size_t offset, std::size_t length) {
 
 enum class Sides : std::int32_t { Leading = kTrimLeading, Trailing = kTrimTrailing, Both = kTrimBoth };
 // The text without leading and/or trailing blanks (bytes 0x00-0x20), in the ring.
-inline Temp Trimmed(ZView text, Sides sides = Sides::Both) {
-    return Temp(SlotNumber(TrimText(text.c_str(), static_cast<std::int32_t>(sides)).slot));
+inline Temp Trimmed(CText text, Sides sides = Sides::Both) {
+    const char* source = text.c_str() != nullptr ? text.c_str() : "";  // null trims the ring in place
+    return Temp(SlotNumber(TrimText(source, static_cast<std::int32_t>(sides)).slot));
 }
 
 enum class Case : std::int32_t { Lower = kToLower, Upper = kToUpper };
 inline constexpr Case Lower = Case::Lower;
 inline constexpr Case Upper = Case::Upper;
 // An upper- or lower-case copy (the system's ANSI case mapping), owned: released at scope end.
-inline String ChangeCase(ZView text, Case to) {
+inline String ChangeCase(CText text, Case to) {
     RecordedTemp made = tarnfold::ChangeCase(text.c_str(), static_cast<std::int32_t>(to));
     return String::Adopt(const_cast<char*>(made.slot->text));
 }
 
 // A whole file's contents as a temporary, read straight into the destination it is built
 // into. A missing file ends the program (FatalError 5).
-inline Temp FileContents(ZView name) { return Temp(SlotNumber(FileReadStr(name.c_str()).slot)); }
+inline Temp FileContents(CText name) { return Temp(SlotNumber(FileReadStr(name.c_str()).slot)); }
 
 // ---------------------------------------------------------------------------------------
 // Numbers
@@ -497,7 +513,7 @@ struct Parsed {
 // float, double and long double round toward negative infinity. The caller's floating-point
 // mode is left as it was.
 template <typename T>
-inline Parsed<T> Parse(ZView text) {
+inline Parsed<T> Parse(CText text) {
     static_assert(std::is_same_v<T, std::int32_t> || std::is_same_v<T, std::int64_t> || std::is_same_v<T, float> ||
                       std::is_same_v<T, double> || std::is_same_v<T, long double>,
                   "tf::Parse<T>: T is std::int32_t, std::int64_t, float, double or long double");
@@ -717,12 +733,15 @@ using tarnfold::LineEnds;
 
 // A text file into array `number` (1 to 19), one element per line, in one read and one
 // block: a missing file ends the program (FatalError 5).
-inline Array Recall(ZView path, int number, LineEnds ends = LineEnds::CrLf) {
-    tarnfold::Recall(NameRef(path.c_str()), number, nullptr, nullptr, ends);
+inline Array Recall(CText path, int number, LineEnds ends = LineEnds::CrLf) {
+    // A null name would be slot 0: it names no file.
+    tarnfold::Recall(NameRef(path.c_str() != nullptr ? path.c_str() : ""), number, nullptr, nullptr, ends);
     return Array(number);
 }
 // The elements, each followed by CR LF, into the file `path` (created or emptied).
-inline void Store(ZView path, const Array& array) { tarnfold::Store(path.c_str(), array.number()); }
+inline void Store(CText path, const Array& array) {
+    tarnfold::Store(path.c_str() != nullptr ? path.c_str() : "", array.number());  // null would be slot 0
+}
 
 // A file open for output in a slot of its own, written a build at a time and closed at scope
 // end. Opening never stops the program: is_open() tells; a write to a file that did not open
@@ -731,8 +750,8 @@ class OutputFile {
 public:
     enum class Mode : Word { Create = kModeCreate, Append = kModeAppend, Update = kModeUpdate };
     // In the highest free slot.
-    explicit OutputFile(ZView path, Mode mode = Mode::Create) : OutputFile(FreeSlot(), path, mode) {}
-    OutputFile(int slot, ZView path, Mode mode = Mode::Create) : slot_(slot) {
+    explicit OutputFile(CText path, Mode mode = Mode::Create) : OutputFile(FreeSlot(), path, mode) {}
+    OutputFile(int slot, CText path, Mode mode = Mode::Create) : slot_(slot) {
         if (slot_ >= 0) OpenOutput(slot_, path.c_str(), static_cast<Word>(mode));
     }
     OutputFile(const OutputFile&) = delete;
