@@ -103,12 +103,13 @@ template <FoldKind kFold>
 // those whose byte `high` lies before it; comparing them byte by byte stops at the terminator.
 
 // Commonness of each byte in ordinary text, higher for more frequent bytes: a letter by its
-// frequency in English, other scripts' bytes (UTF-8 or a code page) as frequent as letters.
+// frequency in English, other scripts' bytes (UTF-8 or a code page) as frequent as letters;
+// the separators of paths, queries and identifiers (/ = & _) as frequent as punctuation.
 constexpr std::array<unsigned char, 256> kCommonness = [] {
     std::array<unsigned char, 256> commonness{};
     for (int byte = 0x80; byte < 0x100; ++byte) commonness[byte] = 150;
     for (int byte = '0'; byte <= '9'; ++byte) commonness[byte] = 60;
-    for (char byte : {'.', ',', '-', '\'', '"', '(', ')', ':', ';', '\t'}) commonness[byte] = 70;
+    for (char byte : {'.', ',', '-', '\'', '"', '(', ')', ':', ';', '\t', '/', '=', '&', '_'}) commonness[byte] = 70;
     commonness['\r'] = commonness['\n'] = 110;
     constexpr char kRarestFirst[] = "zqxjkvbpygfwmucldrhsnioate";
     for (int i = 0; kRarestFirst[i] != 0; ++i) {
