@@ -19,6 +19,9 @@ struct BuildParts {
     std::uint64_t total = 0;       // 31 parts of up to 4 GiB each cannot overflow it
     int count = 0;
     int temporaries = 0;  // k: the number of kLastTemp parts
+    // Whether a part came from a slot (a temporary, a record): only those may hold zero
+    // bytes; texts by pointer and predefined texts end at their first.
+    bool fromSlots = false;
 
     void Set(int i, const char* partText, std::uint32_t partLength) {
         text[i] = partText;
@@ -29,6 +32,7 @@ struct BuildParts {
     // A temporary's text, absolute length and record kind, copied out of its slot. A
     // record's length is the bytes it expands to, which is what the destination receives.
     void SetSlot(int i, const TempSlot& slot) {
+        fromSlots = true;
         if (slot.isRecord != 0 && slot.text != nullptr) {  // by its producer: a 1-byte file is one
             Set(i, slot.text, RecordTextLength(slot));
             recordMask |= 1u << i;

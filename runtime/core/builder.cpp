@@ -237,7 +237,10 @@ namespace {
             if (destination == Destination::File) {
                 WriteResultToSlot(request, out, static_cast<std::size_t>(end - out));
             } else {
-                WriteStdout(out);
+                // The console takes the result up to its first zero byte: a part from a slot
+                // (or UTF-16 text) may hold one; any other result is its measured bytes.
+                if (wide || parts.fromSlots) WriteStdout(out);
+                else WriteStdoutBytes(out, static_cast<std::uint32_t>(parts.total));
                 if (request & kBuildReadKey) ReadKey();
             }
             if (!inRing) FreeBlock(out);
