@@ -70,18 +70,45 @@ constexpr Shape kBackward[] = {
     {"FindBack5Rare", "zkqxv", "zkqxv", 40},
     {"FindBack5CommonPair", "thzkq", "thzkq", 60},
 };
+// 12-byte patterns on a frequent first pair that does not go on as the words do: "th" then
+// letters no word has ("th" starts about one word in four), "e " (the end of "the", "there",
+// "these", ... and a space) then the same, and "e th", which agrees on four bytes wherever
+// "the", "there", ... follows such a word. They have a text of their own, so the rows above
+// keep theirs.
+constexpr Shape kPairForward[] = {
+    {"Find12PairTh", "thqvzxkjwpmb", "thqvzxkjwpmb", kMiB - 50},
+    {"Find12PairESpace", "e zqvxkjwpmb", "e zqvxkjwpmb", kMiB - 80},
+    {"Find12PairETh", "e thqvzxkjwp", "e thqvzxkjwp", kMiB - 110},
+};
+constexpr Shape kPairFolded[] = {
+    {"FindFold12PairTh", "thxqvzkjwpmb", "THXQVZKJWPMB", kMiB - 140},
+    {"FindFold12PairESpace", "e xzqvkjwpmb", "E XZQVKJWPMB", kMiB - 170},
+    {"FindFold12PairETh", "e thxqvzkjwp", "E THXQVZKJWP", kMiB - 200},
+};
+
+// Places each pattern in the words; each must be new to them: the results are its known place.
+void Place(std::string& words, const Shape& shape) {
+    if (words.find(shape.pattern) != std::string::npos) std::abort();
+    words.replace(shape.at, std::strlen(shape.pattern), shape.pattern);
+}
 
 const std::string& SearchText() {
     static const std::string text = [] {
         std::string words = Words(kMiB, 42, true);
-        auto place = [&words](const Shape& shape) {
-            // Each pattern must be new to the words: the results are its known place.
-            if (words.find(shape.pattern) != std::string::npos) std::abort();
-            words.replace(shape.at, std::strlen(shape.pattern), shape.pattern);
-        };
-        std::for_each(std::begin(kForward), std::end(kForward), place);
-        std::for_each(std::begin(kFolded), std::end(kFolded), place);
-        std::for_each(std::begin(kBackward), std::end(kBackward), place);
+        for (const Shape& shape : kForward) Place(words, shape);
+        for (const Shape& shape : kFolded) Place(words, shape);
+        for (const Shape& shape : kBackward) Place(words, shape);
+        return words;
+    }();
+    return text;
+}
+
+// The same words with the frequent-pair patterns of 12 bytes.
+const std::string& PairText() {
+    static const std::string text = [] {
+        std::string words = Words(kMiB, 42, true);
+        for (const Shape& shape : kPairForward) Place(words, shape);
+        for (const Shape& shape : kPairFolded) Place(words, shape);
         return words;
     }();
     return text;
@@ -91,9 +118,10 @@ const std::string& SearchText() {
 long OffsetOf(const char* match, const std::string& text) { return match != nullptr ? match - text.data() : -1; }
 
 using Search = std::function<const char*(const std::string& text, const char* pattern)>;
+using Text = const std::string& (*)();
 
-void RunSearch(benchmark::State& state, const Shape& shape, const Search& search) {
-    const std::string& text = SearchText();
+void RunSearch(benchmark::State& state, const Shape& shape, const Search& search, Text textOf) {
+    const std::string& text = textOf();
     const char* match = nullptr;
     for (auto _ : tarnfold_bench::Counted(state)) {
         match = search(text, shape.asked);
@@ -114,59 +142,78 @@ const char* MemrchrFloor(const std::string& text, const Shape& shape) {
     return none == nullptr ? text.data() + shape.at : nullptr;
 }
 
-void Register(const Shape& shape, const char* implementation, Search search) {
+void Register(const Shape& shape, Text text, const char* implementation, Search search) {
     benchmark::RegisterBenchmark((std::string(shape.name) + "/" + implementation).c_str(),
-                                 [&shape, search](benchmark::State& state) { RunSearch(state, shape, search); })
+                                 [&shape, text, search](benchmark::State& state) { RunSearch(state, shape, search, text); })
         ->Apply(tarnfold_bench::FixedHeavy);
+}
+
+// The rows of a forward search: the runtime, the peers and the floor.
+void RegisterForward(const Shape& shape, Text text) {
+    using namespace tarnfold;
+    Register(shape, text, "tarnfold", [](const std::string& text, const char* pattern) {
+        return FindText(1, text.c_str(), pattern, FindExact).match;
+    });
+    Register(shape, text, "memmem", [](const std::string& text, const char* pattern) {
+        return static_cast<const char*>(memmem(text.data(), text.size(), pattern, std::strlen(pattern)));
+    });
+    Register(shape, text, "std_boyer_moore_horspool", [](const std::string& text, const char* pattern) {
+        std::boyer_moore_horspool_searcher searcher(pattern, pattern + std::strlen(pattern));
+        auto at = std::search(text.begin(), text.end(), searcher);
+        return at != text.end() ? text.data() + (at - text.begin()) : nullptr;
+    });
+    Register(shape, text, "strstr", [](const std::string& text, const char* pattern) {
+        return static_cast<const char*>(std::strstr(text.c_str(), pattern));
+    });
+    Register(shape, text, "std_string_find", [](const std::string& text, const char* pattern) {
+        std::size_t at = text.find(pattern);
+        return at != std::string::npos ? text.data() + at : nullptr;
+    });
+    Register(shape, text, "floor_memchr",
+             [&shape](const std::string& text, const char*) { return MemchrFloor(text, shape); });
+}
+
+// The rows of a folding search.
+void RegisterFolded(const Shape& shape, Text text) {
+    using namespace tarnfold;
+    Register(shape, text, "tarnfold", [](const std::string& text, const char* pattern) {
+        return FindText(1, text.c_str(), pattern, FindFold).match;
+    });
+    Register(shape, text, "strcasestr", [](const std::string& text, const char* pattern) {
+        return static_cast<const char*>(strcasestr(text.c_str(), pattern));
+    });
+    Register(shape, text, "floor_memchr",
+             [&shape](const std::string& text, const char*) { return MemchrFloor(text, shape); });
 }
 
 const int kRegistered = [] {
     using namespace tarnfold;
-    for (const Shape& shape : kForward) {
-        Register(shape, "tarnfold", [](const std::string& text, const char* pattern) {
-            return FindText(1, text.c_str(), pattern, FindExact).match;
-        });
-        Register(shape, "memmem", [](const std::string& text, const char* pattern) {
-            return static_cast<const char*>(memmem(text.data(), text.size(), pattern, std::strlen(pattern)));
-        });
-        Register(shape, "std_boyer_moore_horspool", [](const std::string& text, const char* pattern) {
-            std::boyer_moore_horspool_searcher searcher(pattern, pattern + std::strlen(pattern));
-            auto at = std::search(text.begin(), text.end(), searcher);
-            return at != text.end() ? text.data() + (at - text.begin()) : nullptr;
-        });
-        Register(shape, "strstr", [](const std::string& text, const char* pattern) {
-            return static_cast<const char*>(std::strstr(text.c_str(), pattern));
-        });
-        Register(shape, "std_string_find", [](const std::string& text, const char* pattern) {
-            std::size_t at = text.find(pattern);
-            return at != std::string::npos ? text.data() + at : nullptr;
-        });
-        Register(shape, "floor_memchr", [&shape](const std::string& text, const char*) { return MemchrFloor(text, shape); });
-    }
-    for (const Shape& shape : kFolded) {
-        Register(shape, "tarnfold", [](const std::string& text, const char* pattern) {
-            return FindText(1, text.c_str(), pattern, FindFold).match;
-        });
-        Register(shape, "strcasestr", [](const std::string& text, const char* pattern) {
-            return static_cast<const char*>(strcasestr(text.c_str(), pattern));
-        });
-        Register(shape, "floor_memchr", [&shape](const std::string& text, const char*) { return MemchrFloor(text, shape); });
-    }
+    for (const Shape& shape : kForward) RegisterForward(shape, SearchText);
+    for (const Shape& shape : kFolded) RegisterFolded(shape, SearchText);
     for (const Shape& shape : kBackward) {
-        Register(shape, "tarnfold", [](const std::string& text, const char* pattern) {
+        Register(shape, SearchText, "tarnfold", [](const std::string& text, const char* pattern) {
             return FindText(-1, text.c_str(), pattern, FindBackward).match;
         });
-        Register(shape, "std_string_rfind", [](const std::string& text, const char* pattern) {
+        Register(shape, SearchText, "std_string_rfind", [](const std::string& text, const char* pattern) {
             std::size_t at = text.rfind(pattern);
             return at != std::string::npos ? text.data() + at : nullptr;
         });
-        Register(shape, "floor_memrchr", [&shape](const std::string& text, const char*) { return MemrchrFloor(text, shape); });
+        Register(shape, SearchText, "floor_memrchr",
+                 [&shape](const std::string& text, const char*) { return MemrchrFloor(text, shape); });
     }
+    for (const Shape& shape : kPairForward) RegisterForward(shape, PairText);
+    for (const Shape& shape : kPairFolded) RegisterFolded(shape, PairText);
     return 0;
 }();
 
 // --- Replace: one MiB of words with "<>" at about 2,000 or 10,000 places, each replaced
-// by "[+]".
+// by "[+]"; and dense: about 5,100 places in 40 KiB or in 80 KiB (a match every 8 or 16
+// bytes on average). The runtime lists the matches in the scratch ring, four bytes each,
+// and never over a live temporary (the 20 newest): a Replace called again and again keeps
+// working while the ring's 480,000 bytes before its wrap hold 20 match lists, about 6,000
+// matches each. With more, FatalError 9 comes after a few calls: Replace10k's lists stop
+// it at the 16th (so it runs under --instructions, 10 calls, and not in the timed mode),
+// and a match every 8 to 16 bytes of a whole MiB at the 4th. The dense jobs are small.
 
 constexpr const char* kFound = "<>";
 constexpr const char* kReplacement = "[+]";
@@ -178,9 +225,9 @@ struct ReplaceJob {
 };
 
 // Matches every `2 + random() % spread` bytes.
-ReplaceJob MakeReplaceJob(unsigned spread) {
+ReplaceJob MakeReplaceJob(unsigned spread, std::size_t size = kMiB) {
     ReplaceJob job;
-    job.text = Words(kMiB, 7);
+    job.text = Words(size, 7);
     std::mt19937 random(9);
     for (std::size_t at = random() % 200; at + 2 <= job.text.size(); at += 2 + random() % spread) {
         job.text.replace(at, 2, kFound);
@@ -200,11 +247,26 @@ const ReplaceJob& Replace10k() {
     static const ReplaceJob job = MakeReplaceJob(197);
     return job;
 }
+const ReplaceJob& Replace5kEvery8() {
+    static const ReplaceJob job = MakeReplaceJob(13, 40 * 1024);
+    return job;
+}
+const ReplaceJob& Replace5kEvery16() {
+    static const ReplaceJob job = MakeReplaceJob(29, 80 * 1024);
+    return job;
+}
+
+// Twenty small temporaries, before a row's loop: the match lists of the rows before it are
+// no longer live, so each row finds the ring as it would alone.
+void RetireTemporaries() {
+    for (int i = 0; i < 20; ++i) tarnfold::TrimText(" x ", tarnfold::kTrimBoth);
+}
 
 void Replace_tarnfold(benchmark::State& state, const ReplaceJob& job) {
     using namespace tarnfold;
     const char* text = job.text.c_str();
     char* variable = nullptr;
+    RetireTemporaries();
     for (auto _ : tarnfold_bench::Counted(state)) {
         Replace(text, kFound, kReplacement, 0);
         variable = StringBuilder(ToVariable(1), kLastTemp, variable);
@@ -284,5 +346,13 @@ TARNFOLD_REPLACE(Replace10k, tarnfold);
 TARNFOLD_REPLACE(Replace10k, absl_StrReplaceAll);
 TARNFOLD_REPLACE(Replace10k, std_string);
 TARNFOLD_REPLACE(Replace10k, floor_scan_copy);
+TARNFOLD_REPLACE(Replace5kEvery8, tarnfold);
+TARNFOLD_REPLACE(Replace5kEvery8, absl_StrReplaceAll);
+TARNFOLD_REPLACE(Replace5kEvery8, std_string);
+TARNFOLD_REPLACE(Replace5kEvery8, floor_scan_copy);
+TARNFOLD_REPLACE(Replace5kEvery16, tarnfold);
+TARNFOLD_REPLACE(Replace5kEvery16, absl_StrReplaceAll);
+TARNFOLD_REPLACE(Replace5kEvery16, std_string);
+TARNFOLD_REPLACE(Replace5kEvery16, floor_scan_copy);
 
 }  // namespace

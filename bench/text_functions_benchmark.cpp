@@ -1,5 +1,6 @@
-// Substring, trim and case beside the peers a C++ programmer reaches for, and the floor of
-// a case change: one SSE2 pass from the text into a new block.
+// Substring, trim and case beside the peers a C++ programmer reaches for, and the floors of
+// a trim (one strlen pass over the padded text) and of a case change (one SSE2 pass from
+// the text into a new block).
 #include <benchmark/benchmark.h>
 #include <emmintrin.h>
 
@@ -60,14 +61,50 @@ void Trim_absl_StripAsciiWhitespace(benchmark::State& state, const Field& field)
     ExpectSame(state, result, field.trimmed);
 }
 
+// The floor of a trim: one strlen pass, since the text's end must be found whatever the
+// padding; it reports the known trimmed part so that it passes the same check.
+void Trim_floor_strlen(benchmark::State& state, const Field& field) {
+    const std::size_t before = std::strspn(field.padded, " ");
+    const std::size_t size = std::strlen(field.trimmed);
+    std::string_view result;
+    for (auto _ : tarnfold_bench::Counted(state)) {
+        const char* padded = field.padded;
+        benchmark::DoNotOptimize(padded);
+        std::size_t length = std::strlen(padded);
+        result = length >= before + size ? std::string_view(padded + before, size) : std::string_view();
+        benchmark::DoNotOptimize(result.data());
+    }
+    ExpectSame(state, result, std::string_view(field.trimmed));
+}
+
+// Long padding: 1 KiB and 4 KiB of spaces on both sides of a short text (kept for the
+// program's life, as the literal fields are).
+Field PaddedField(std::size_t padding) {
+    static const char* const kText = "Ada Lovelace, 1843";
+    auto* padded = new std::string(std::string(padding, ' ') + kText + std::string(padding, ' '));
+    return Field{padded->c_str(), kText};
+}
+const Field kPadding1K = PaddedField(1024);
+const Field kPadding4K = PaddedField(4096);
+
 #define TARNFOLD_TRIM(job, field, implementation) \
     BENCHMARK_CAPTURE(Trim_##implementation, job, field)->Name(#job "/" #implementation)->Apply(tarnfold_bench::Fixed)
 TARNFOLD_TRIM(TrimBoth40, kShortPadding, tarnfold);
 TARNFOLD_TRIM(TrimBoth40, kShortPadding, std_string);
 TARNFOLD_TRIM(TrimBoth40, kShortPadding, absl_StripAsciiWhitespace);
+TARNFOLD_TRIM(TrimBoth40, kShortPadding, floor_strlen);
 TARNFOLD_TRIM(TrimBoth64, kLongPadding, tarnfold);
 TARNFOLD_TRIM(TrimBoth64, kLongPadding, std_string);
 TARNFOLD_TRIM(TrimBoth64, kLongPadding, absl_StripAsciiWhitespace);
+TARNFOLD_TRIM(TrimBoth64, kLongPadding, floor_strlen);
+TARNFOLD_TRIM(TrimBoth2K, kPadding1K, tarnfold);
+TARNFOLD_TRIM(TrimBoth2K, kPadding1K, std_string);
+TARNFOLD_TRIM(TrimBoth2K, kPadding1K, absl_StripAsciiWhitespace);
+TARNFOLD_TRIM(TrimBoth2K, kPadding1K, floor_strlen);
+TARNFOLD_TRIM(TrimBoth8K, kPadding4K, tarnfold);
+TARNFOLD_TRIM(TrimBoth8K, kPadding4K, std_string);
+TARNFOLD_TRIM(TrimBoth8K, kPadding4K, absl_StripAsciiWhitespace);
+TARNFOLD_TRIM(TrimBoth8K, kPadding4K, floor_strlen);
 
 // A middle part used as the next operation's text: a view beside a copy and a view.
 const char* const kMixed = "Ada Lovelace, Analytical Engine, 1843 AD";
