@@ -252,6 +252,18 @@ namespace {
     return nullptr;
 }
 
+// A variable assigned the one deferred record of the newest temporary (a Replace or
+// FileRead$ result): the general path's steps for that call alone.
+[[gnu::noinline]] char* BuildRecordToVariable(const TempSlot& slot, Word previous) {
+    const std::uint32_t total = RecordTextLength(slot);
+    if (total > 0x7FFFFFFFu - kSpareBytes) FatalError(kErrorHeapAlloc);
+    char* block = static_cast<char*>(AllocTextBlock(static_cast<std::size_t>(total) + kSpareBytes));
+    RegisterHeapString(block);
+    std::memset(ExpandRecord(slot.text, total, block), 0, kTerminatorBytes);  // in the spare bytes
+    ReleaseHeapString(reinterpret_cast<const void*>(static_cast<std::uintptr_t>(previous)));
+    return block;
+}
+
 }  // namespace
 
 char* StringBuilderCore(Word request, const Word* args) {
@@ -263,7 +275,13 @@ char* StringBuilderCore(Word request, const Word* args) {
     std::uint32_t length[kMaxBuildParts];
     if (count == 1) {  // one line, one message: its own copy of the path, without loops
         const Word token = args[0];
-        if (token < kLowestAddress) return BuildGeneral(request, args, nullptr, 0);
+        if (token < kLowestAddress) {
+            if (token == kLastTemp && (request & kBuildToVariableBit) != 0) {
+                const TempSlot& slot = TempSlotTable.slot[TempSlotTable.current];
+                if (slot.isRecord != 0 && slot.text != nullptr) return BuildRecordToVariable(slot, args[1]);
+            }
+            return BuildGeneral(request, args, nullptr, 0);
+        }
         length[0] = TextLength(PlainText(token));
         return BuildPlain(request, args, length, 1, length[0]);
     }

@@ -7,6 +7,7 @@
 #include "../files/file_slots.h"
 #include "../files/slot_handles.h"
 #include "copy_bytes.h"
+#include "text_length.h"
 
 namespace tarnfold {
 
@@ -29,7 +30,7 @@ char* ExpandSplice(const Word* record, char* out, const char* limit) {
     const char* replacement = AsText(record[2]);
     auto found = static_cast<std::int32_t>(record[3]);
     const char* source = AsText(record[4]);
-    std::size_t replacementLength = std::strlen(replacement);
+    const std::size_t replacementLength = TextLength(replacement);
     const Word* match = record + 5;
     for (; match[1] != 0; ++match) {  // the last non-zero word is the end pointer
         out = CopyGap(out, source, AsText(*match), limit);
@@ -62,13 +63,6 @@ char* ExpandFileContents(const Word* record, char* out, const char* limit) {
 }
 
 }  // namespace
-
-std::uint32_t RecordTextLength(const TempSlot& slot) {
-    const std::uint32_t size = slot.length < 0 ? 0u - static_cast<std::uint32_t>(slot.length)
-                                               : static_cast<std::uint32_t>(slot.length);
-    if (reinterpret_cast<const Word*>(slot.text)[1] == kRecordFileContents) return size;
-    return size > 0 ? size - 1 : 0;  // zero fill and splice: the text's length plus 1
-}
 
 char* ExpandRecord(const char* text, std::uint32_t size, char* out) {
     const Word* record = reinterpret_cast<const Word*>(text);

@@ -25,7 +25,12 @@ inline void MarkRecordTemp(TempSlot* slot, std::int32_t length) {
 }
 
 // The number of bytes the record of `slot` expands to.
-std::uint32_t RecordTextLength(const TempSlot& slot);
+inline std::uint32_t RecordTextLength(const TempSlot& slot) {
+    const std::uint32_t size = slot.length < 0 ? 0u - static_cast<std::uint32_t>(slot.length)
+                                               : static_cast<std::uint32_t>(slot.length);
+    if (reinterpret_cast<const Word*>(slot.text)[1] == kRecordFileContents) return size;
+    return size > 0 ? size - 1 : 0;  // zero fill and splice: the text's length plus 1
+}
 
 // Expands `record` at `out` as exactly `size` bytes (its RecordTextLength); returns the end
 // of what it wrote. Records are not changed, so a record may be expanded again.

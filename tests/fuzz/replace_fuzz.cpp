@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "support/guard_page.h"
 #include "tarnfold.h"
 
 namespace {
@@ -75,9 +76,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t recordBytes = 4 * (7 + matches) + 4 * in.ConsumeIntegralInRange<std::size_t>(0, 40);
     const std::size_t offset = in.ConsumeBool() ? kRingUsableEnd - recordBytes
                                                 : 4 * in.ConsumeIntegralInRange<std::size_t>(0, kRingWrapOffset / 4);
+    // The source ends up to 31 bytes before an unreadable page (32: where the string holds it).
+    static testing_support::GuardedPage sourcePage;
+    const std::size_t pad = in.ConsumeIntegralInRange<std::size_t>(0, 32);
+    const char* placed = sourceArg;
+    if (pad < 32 && sourceArg == source.c_str())
+        placed = static_cast<const char*>(std::memcpy(sourcePage.Tail(source.size() + 1 + pad), sourceArg, source.size() + 1));
     SetRingPosition(ScratchRing + offset);
     LastMatch = -1;
-    Replace(sourceArg, foundArg, replacementArg, mode);
+    Replace(placed, foundArg, replacementArg, mode);
     const std::int32_t wantLast = limit != 0 && matches == limit ? static_cast<std::int32_t>(lastMatch) : 0;
     char* result = Assign(nullptr, kLastTemp);
     if (std::strlen(result) != expected.size() || expected != result || LastMatch != wantLast) {
