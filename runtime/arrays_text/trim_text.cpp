@@ -40,7 +40,7 @@ RecordedTemp TrimAddressed(const char* text, std::int32_t sides) {
     if (length + 1 <= static_cast<std::size_t>(detail::ringClearUntil - out))
         lifetime::HandOut(out, length + 1);
     else
-        out = RingRoom(length + 1);
+        out = RingRoomKeeping(length + 1, text);  // where old temporaries are given up, not the source's
     if (length >= static_cast<std::size_t>(ScratchRing + kRingUsableEnd - out)) FatalError(kErrorInsufficientBuffer);
     if (length >= 16 && (out <= text || text + length <= out))
         CopyForward(out, text, length);
@@ -84,7 +84,7 @@ RecordedTemp TrimText(const char* text, std::int32_t sides) {
             --length;
         }
     // Elsewhere the room is taken clear of live temporaries, the source among them.
-    if (!inPlace) out = RingRoom(length + 1);
+    if (!inPlace) out = RingRoomKeeping(length + 1, text);  // never giving up the source's temporary
     if (length >= static_cast<std::size_t>(limit - out)) FatalError(kErrorInsufficientBuffer);
     std::memmove(out, text, length);  // the source may be the ring position or lie above it
     out[length] = '\0';

@@ -117,31 +117,46 @@ RecordedTemp Replace(const char* source, const char* found, const char* replacem
     source = TerminatedText(source);
     found = TerminatedText(found);
     replacement = TerminatedText(replacement);
-    // The match list may run up to the ring's usable end, or to the first live temporary
-    // that lies ahead of the position after a wrap (the source may be one).
-    char* const position = RingPosition();
-    const char* const listEnd = std::min<const char*>(ScratchRing + kRingUsableEnd, detail::ringClearUntil);
-    const auto listRoom = static_cast<std::size_t>(std::max(listEnd - position, std::ptrdiff_t{0}));
-    // The bytes up to the clear end hold no live temporary: the record may take them all.
-    lifetime::HandOut(position, listRoom);
-    Word* record = reinterpret_cast<Word*>(position);
-    constexpr std::size_t kHeaderWords = 5, kTrailerWords = 2;
-    if (WordsLeft(record) < kHeaderWords + kTrailerWords) FatalError(kErrorInsufficientBuffer);
     const std::size_t foundLength = TextLength(found);
-    record[0] = kRecordMark;
-    record[1] = kRecordSplice;
-    record[2] = AsWord(replacement);
-    record[3] = static_cast<Word>(foundLength);
-    record[4] = AsWord(source);
+    constexpr std::size_t kHeaderWords = 5, kTrailerWords = 2;
+    Word* record;
+    Word* matches;
+    MatchList list;
+    for (std::size_t asked = 0;;) {
+        // The match list may run up to the ring's usable end, or to the first live temporary
+        // that lies ahead of the position after a wrap (the source may be one).
+        // Read while the list is written: their temporaries are kept where others are given up.
+        char* const position = asked == 0 ? RingPositionKeeping(source, found, replacement)
+                                          : RingRoomKeeping(asked, source, found, replacement);
+        const char* const listEnd = std::min<const char*>(ScratchRing + kRingUsableEnd, detail::ringClearUntil);
+        const auto listRoom = static_cast<std::size_t>(std::max(listEnd - position, std::ptrdiff_t{0}));
+        // The bytes up to the clear end hold no live temporary: the record may take them all.
+        lifetime::HandOut(position, listRoom);
+        record = reinterpret_cast<Word*>(position);
+        if (WordsLeft(record) < kHeaderWords + kTrailerWords) FatalError(kErrorInsufficientBuffer);
+        record[0] = kRecordMark;
+        record[1] = kRecordSplice;
+        record[2] = AsWord(replacement);
+        record[3] = static_cast<Word>(foundLength);
+        record[4] = AsWord(source);
 
-    // Matches forward in one pass, each after the end of the previous one, so none
-    // overlap: as searches from explicit starts would find them. The pass takes the mode's
-    // comparison bits and never its direction.
-    Word* matches = record + kHeaderWords;
-    MatchList list{matches, WordsLeft(matches) - kTrailerWords, (mode >> kReplaceLimitShift) & 0xFF,
-                   foundLength, source};
-    if (foundLength != 0) ListMatches(source, found, foundLength, mode, list);
-    if (list.full) FatalError(kErrorInsufficientBuffer);
+        // Matches forward in one pass, each after the end of the previous one, so none
+        // overlap: as searches from explicit starts would find them. The pass takes the
+        // mode's comparison bits and never its direction.
+        matches = record + kHeaderWords;
+        list = MatchList{matches, WordsLeft(matches) - kTrailerWords, (mode >> kReplaceLimitShift) & 0xFF,
+                         foundLength, source};
+        if (foundLength != 0) ListMatches(source, found, foundLength, mode, list);
+        if (!list.full) [[likely]]
+            break;
+        // A list that reached the usable end from a position short of the wrap does not fit.
+        // One that met a live temporary, or began past the wrap (a loop of large results),
+        // is listed again in twice the room, found elsewhere in the ring or made by giving
+        // up the oldest temporaries.
+        if (listEnd >= ScratchRing + kRingUsableEnd && position < ScratchRing + kRingWrapOffset)
+            FatalError(kErrorInsufficientBuffer);
+        asked = 2 * listRoom + 4096;
+    }
     // As the last search would leave it: the last match when the limit ended the list, else 0.
     const char* end = list.terminator;
     LastMatch = end == nullptr && list.count != 0 ? static_cast<std::int32_t>(list.next - foundLength - source + 1) : 0;

@@ -122,15 +122,25 @@ RingLook LookAt(const char* at, const char* end) {
 }
 
 // The write position moved, if need be, to the first place where `size` bytes (up to the
-// usable end, at the position itself) hold no live temporary: past the ones in the way,
-// else from the ring's first byte. Null when the ring has no such place.
-char* FindRingRoom(std::size_t size) {
+// usable end, at the position itself as below) hold no live temporary: past the ones in the
+// way, else from the ring's first byte. Null when the ring has no such place.
+char* FindRingRoom(std::size_t size, bool fillsWhatFits) {
     char* at = ringPosition;
     bool fromStart = false;
     for (int tries = 0; tries < 2 * (kTempSlotCount + 2); ++tries) {
-        const std::size_t asked = at == ringPosition && at + size > kUsableEnd
-                                      ? static_cast<std::size_t>(std::max(kUsableEnd - at, std::ptrdiff_t{0}))
-                                      : size;
+        // At the write position, the room runs to the usable end at most for a producer that
+        // fills what it can, and for one that needs more at a position short of the wrap
+        // (it fails on its own, as without live temporaries). A position beyond the wrap
+        // was reached by moving past live temporaries: there the room must fit.
+        const bool trimmed = at == ringPosition && at + size > kUsableEnd &&
+                             (fillsWhatFits || at < ScratchRing + kRingWrapOffset);
+        if (!trimmed && at + size > kUsableEnd) {
+            if (fromStart) break;
+            fromStart = true;
+            at = ScratchRing;
+            continue;
+        }
+        const std::size_t asked = trimmed ? static_cast<std::size_t>(kUsableEnd - at) : size;
         const RingLook look = LookAt(at, at + asked);
         if (look.blockedTo == nullptr) {
             ringPosition = at;
@@ -138,21 +148,53 @@ char* FindRingRoom(std::size_t size) {
             return at;
         }
         at = reinterpret_cast<char*>((reinterpret_cast<std::uintptr_t>(look.blockedTo) + 3) & ~std::uintptr_t{3});
-        if (at + size > kUsableEnd) {
-            if (fromStart) break;
-            fromStart = true;
-            at = ScratchRing;
-        }
     }
     return nullptr;
 }
 
-// Room for a producer: live temporaries are never written over. Where the ring holds no
-// such room, FatalError 9 rather than a corrupted temporary.
-char* ClearRoom(std::size_t size) {
-    if (size > static_cast<std::size_t>(ringClearUntil - ringPosition)) [[unlikely]] {
-        if (FindRingRoom(size) == nullptr) FatalError(kErrorInsufficientBuffer);
+// The texts a producer reads while it writes: their temporaries are never given up for it.
+struct Inputs {
+    const char* text[3];
+    bool HeldBy(const RingExtent& e) const {
+        for (const char* t : text)
+            if (t != nullptr && t >= e.from && t < e.to) return true;
+        return false;
     }
+};
+
+// Gives up the oldest temporary that the ring still keeps, other than the newest and the
+// producer's own inputs: its bytes may be written and its slot reads as the empty text.
+// False when there is none to give up.
+bool GiveUpOldestTemp(const Inputs& inputs) {
+    if (retiring.to > retiring.from && !inputs.HeldBy(retiring)) {
+        retiring = {};
+        return true;
+    }
+    const int current = TempSlotTable.current;
+    for (int slot = NextSlot(current); slot != current; slot = NextSlot(slot)) {
+        RingExtent& e = ringExtent[slot];
+        if (e.to <= e.from || inputs.HeldBy(e)) continue;
+        e = {};
+        TempSlotTable.slot[slot] = {EmptyString, 0, nullptr, 0, 0, 0};
+        lifetime::SlotTaken(slot);
+        return true;
+    }
+    return false;
+}
+
+// Room for a producer: live temporaries are never written over while the ring has room
+// clear of them. Where it has none, the oldest temporaries are given up one by one (a loop
+// of large results, each used at once, needs no more than that); FatalError 9 only when
+// even the newest and the inputs alone leave no room.
+[[gnu::noinline]] void MakeRoom(std::size_t size, bool fillsWhatFits, const char* a, const char* b, const char* c) {
+    const Inputs inputs{{a, b, c}};
+    while (FindRingRoom(size, fillsWhatFits) == nullptr)
+        if (!GiveUpOldestTemp(inputs)) FatalError(kErrorInsufficientBuffer);
+}
+[[gnu::always_inline]] inline char* ClearRoom(std::size_t size, bool fillsWhatFits, const char* a = nullptr,
+                                              const char* b = nullptr, const char* c = nullptr) {
+    if (size > static_cast<std::size_t>(ringClearUntil - ringPosition)) [[unlikely]]
+        MakeRoom(size, fillsWhatFits, a, b, c);
     return ringPosition;
 }
 
@@ -176,13 +218,25 @@ bool RingClearSlow(const char* at, std::size_t size) {
 }
 
 char* RingPosition() {
-    ClearRoom(kPositionRoom);
+    ClearRoom(kPositionRoom, true);
     lifetime::HandOut(ringPosition, 0);
     return ringPosition;
 }
 
 char* RingRoom(std::size_t size) {
-    ClearRoom(size);
+    ClearRoom(size, false);
+    lifetime::HandOut(ringPosition, size);
+    return ringPosition;
+}
+
+char* RingPositionKeeping(const char* a, const char* b, const char* c) {
+    ClearRoom(kPositionRoom, true, a, b, c);
+    lifetime::HandOut(ringPosition, 0);
+    return ringPosition;
+}
+
+char* RingRoomKeeping(std::size_t size, const char* a, const char* b, const char* c) {
+    ClearRoom(size, false, a, b, c);
     lifetime::HandOut(ringPosition, size);
     return ringPosition;
 }

@@ -82,9 +82,11 @@ alignas(16) extern Word HeapStringRegistry[TfHeapStrings + 4];  // zero sentinel
 extern char EmptyString[4];
 
 // The ring's write position (its first byte on first use). Multiple of 4. No producer
-// writes over a live temporary (one with fewer than 20 temporaries after it): the position
-// moves past live temporaries that a wrap left ahead of it, so that RingPosition() has
-// 8 KiB clear of them; where the ring holds no such room, FatalError 9.
+// writes over a live temporary (one with fewer than 20 temporaries after it) while the
+// ring has room clear of them: the position moves past live temporaries that a wrap left
+// ahead of it, so that RingPosition() has 8 KiB clear of them. Where the ring holds no such
+// room (20 large results), the oldest are given up first, and read as the empty text from
+// then on; never the newest, nor the texts the producer at work reads.
 char* RingPosition();
 // The write position, for a producer that may write `size` bytes there (more than a
 // small text: the checked build hands out only so much ring without asking), moved as

@@ -34,6 +34,12 @@ inline void TakeExtent(int slot, RingExtent replacement) {
 }
 }  // namespace detail
 
+// RingPosition() and RingRoom(size) for a producer that reads the texts a, b and c (null:
+// none) while it writes: where the ring must give up old temporaries to make room, it keeps
+// those that hold them.
+char* RingPositionKeeping(const char* a, const char* b = nullptr, const char* c = nullptr);
+char* RingRoomKeeping(std::size_t size, const char* a, const char* b = nullptr, const char* c = nullptr);
+
 // Whether `size` bytes from `at` hold no live temporary's bytes: no temporary with fewer
 // than 20 after it, and not the one the newest slot replaced. One comparison while the
 // ring has not wrapped over live temporaries.

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "../core/temp_slots.h"
 #include "exponent_estimate.h"
 #include "power_table.h"
 #include "value_stack.h"
@@ -347,7 +348,10 @@ char* WriteDigitsBackward(const std::uint64_t* value, char* last, const char* po
 }
 
 char* FormatNumber(Word format, Word descriptor) {
-    char* const start = RingPosition();
+    // A format text by its address is read while the number is written: where old
+    // temporaries are given up for room, not the one that holds it.
+    char* const start = RingPositionKeeping(
+        format >= kLowestAddress ? reinterpret_cast<const char*>(static_cast<std::uintptr_t>(format)) : nullptr);
     const bool wide = (descriptor & kNumberWide) != 0;
     // The narrow text (and its widened form) must stay inside the ring, before any live
     // temporary that a wrap left ahead.

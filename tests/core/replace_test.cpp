@@ -109,6 +109,36 @@ TEST(Replace, ReadsTheSourceOnlyUpToItsTerminator) {
     }
 }
 
+// Regression: a loop of large results, each used at once, ended with FatalError 9 once the
+// ring held as many of them as it could keep. The oldest temporaries are given up for room
+// and read as empty; never the newest, nor a text that the producer reads.
+TEST(Replace, ALoopOfLargeResultsGivesUpTheOldestTemporaries) {
+    SetRingPosition(nullptr);
+    std::string source;
+    for (int i = 0; i < 4096 * 4; ++i) source += "x...............";  // 256 KiB, 16,384 matches
+    const std::string expected = [&] {
+        std::string text = source;
+        for (std::size_t at = 0; (at = text.find('x', at)) != std::string::npos;) text.replace(at, 1, "yz"), at += 2;
+        return text;
+    }();
+    // The oldest temporary is this loop's source: kept through all of it.
+    RecordedTemp kept = TrimText(source.c_str(), kTrimNone);
+    const char* keptToken = reinterpret_cast<const char*>(SlotToken(SlotNumber(kept.slot)));
+    for (int i = 0; i < 12; ++i) {  // 64 KiB of list each: six fill what the source leaves
+        Replace(keptToken, "x", "yz", 0);
+        char* built = Assign(nullptr, kLastTemp);
+        ASSERT_EQ(std::strlen(built), expected.size()) << i;
+        EXPECT_EQ(built, expected) << i;
+        ReleaseHeapString(built);
+    }
+    EXPECT_EQ(kept.slot->text, kept.start);  // the source was never given up
+    int givenUp = 0;
+    for (int slot = 1; slot <= kTempSlotCount; ++slot)
+        if (TempSlotTable.slot[slot].text == EmptyString && TempSlotTable.slot[slot].length == 0) ++givenUp;
+    EXPECT_GE(givenUp, 7);
+    SetRingPosition(nullptr);
+}
+
 // Header, matches, end pointer and zero must all end at or before the ring's usable end.
 TEST(ReplaceDeathTest, MatchListPastTheRingsUsableEndIsFatal) {
     constexpr std::size_t kStart = 479996;  // the last position before the ring wraps
