@@ -252,8 +252,8 @@ namespace {
     return nullptr;
 }
 
-// A variable assigned the one deferred record of the newest temporary (a Replace or
-// FileRead$ result): the general path's steps for that call alone.
+// A variable assigned the one deferred record of a temporary (a Replace or FileRead$
+// result), the newest or one named by its slot: the general path's steps for that call alone.
 [[gnu::noinline]] char* BuildRecordToVariable(const TempSlot& slot, Word previous) {
     const std::uint32_t total = RecordTextLength(slot);
     if (total > 0x7FFFFFFFu - kSpareBytes) FatalError(kErrorHeapAlloc);
@@ -276,8 +276,12 @@ char* StringBuilderCore(Word request, const Word* args) {
     if (count == 1) {  // one line, one message: its own copy of the path, without loops
         const Word token = args[0];
         if (token < kLowestAddress) {
-            if (token == kLastTemp && (request & kBuildToVariableBit) != 0) {
-                const TempSlot& slot = TempSlotTable.slot[TempSlotTable.current];
+            // The newest temporary, or one named by its slot number.
+            const int index = token == kLastTemp ? TempSlotTable.current
+                              : token >= SlotToken(1) && token <= SlotToken(kTempSlotCount) ? static_cast<int>(token - 10)
+                                                                                            : 0;
+            if (index != 0 && (request & kBuildToVariableBit) != 0) {
+                const TempSlot& slot = TempSlotTable.slot[index];
                 if (slot.isRecord != 0 && slot.text != nullptr) return BuildRecordToVariable(slot, args[1]);
             }
             return BuildGeneral(request, args, nullptr, 0);
