@@ -66,6 +66,11 @@ void ScanScreenedForward(const char* text, const ScreenedPattern& pattern, Match
 // word boundary, whatever `fold` and `wholeWord` say.
 const char* ScanFirstForward(const char* text, const char* from, const char* pattern, FoldKind fold, bool wholeWord);
 
+// The same past the first bytes, which a held pass has examined: the pattern's `length` is
+// known, and the scan starts with the bulk screen.
+const char* ScanFirstForwardBulk(const char* text, const char* from, const char* pattern, std::size_t length, FoldKind fold,
+                                 bool wholeWord);
+
 // Backward scans from `from` down to `text`: every byte from `text` to `from` is part of
 // the text (not its terminator). Return the first accepted match, or null.
 const char* ScanByteBackward(const char* text, const char* from, char byte);

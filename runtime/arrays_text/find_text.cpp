@@ -1,6 +1,7 @@
 // FindText: the start rules, LastMatch and the choice of scan.
 #include "find_text.h"
 
+#include "find_held_pass.h"
 #include "find_scan.h"
 
 #include <cstring>
@@ -57,11 +58,30 @@ std::int64_t BackwardStart(const char* text, std::int32_t start) {
     return first;
 }
 
+// A forward search from `from`: a held pattern inline, a longer one by the scans.
+template <FoldKind kFold>
+[[gnu::always_inline]] inline const char* HeldOrLongForward(const char* text, const char* from, const char* pattern, bool wholeWord) {
+    if (const blocks::HeldPattern<kFold> held(pattern); held.length != 0)
+        return blocks::HeldFirstForward(text, from, pattern, wholeWord, held);
+    return ScanFirstForward(text, from, pattern, kFold, wholeWord);
+}
+const char* FirstForward(const char* text, const char* from, const char* pattern, Word mode) {
+    if (pattern[1] == '\0') return blocks::FirstByteForward(text, from, pattern);
+    const bool wholeWord = WholeWordFor(pattern, mode);
+    if (mode & FindFold) return HeldOrLongForward<FoldKind::All>(text, from, pattern, wholeWord);
+    if (mode & FindFoldFirst) return HeldOrLongForward<FoldKind::FirstOnly>(text, from, pattern, wholeWord);
+    return HeldOrLongForward<FoldKind::Exact>(text, from, pattern, wholeWord);
+}
+
 }  // namespace
 
 FoundText FindText(std::int32_t start, const char* text, const char* pattern, Word mode) {
     text = TextOf(text);
     if (reinterpret_cast<std::uintptr_t>(pattern) < kLowestAddress || pattern[0] == '\0') return Found(text, nullptr);
+    // The common search first: exact, forward from the first byte.
+    if ((mode & (FindBackward | FindFold | FindFoldFirst | FindWholeWord)) == 0 && (start < 0 || start == 1))
+        return Found(text, pattern[1] == '\0' ? blocks::FirstByteForward(text, text, pattern)
+                                              : HeldOrLongForward<FoldKind::Exact>(text, text, pattern, false));
     const bool oneByte = pattern[1] == '\0';
     if (mode & FindBackward) {
         if (start < 0 && !oneByte) return Found(text, ScanScreenedLast(text, ScreenedFor(pattern, mode)));
@@ -73,7 +93,7 @@ FoundText FindText(std::int32_t start, const char* text, const char* pattern, Wo
     }
     const std::int64_t first = start < 0 || start == 1 ? 1 : ForwardStart(text, start);
     if (first == 0) return Found(text, nullptr);
-    return Found(text, ScanFirstForward(text, text + (first - 1), pattern, FoldOf(mode), WholeWordFor(pattern, mode)));
+    return Found(text, FirstForward(text, text + (first - 1), pattern, mode));
 }
 
 void ListMatchesForward(const char* text, const char* pattern, Word mode, MatchList& list) {
