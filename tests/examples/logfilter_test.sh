@@ -4,14 +4,7 @@
 # output path, and the runtime's fatal exit code for a missing log.
 #   logfilter_test.sh linux|windows <program> <work dir>
 set -euo pipefail
-mode=$1 program=$2 work=$3
-wine_run=$(cd "$(dirname "$0")/../../scripts" && pwd)/wine-run
-mkdir -p "$work"
-cd "$work"
-run() {
-  if [ "$mode" = windows ]; then "$wine_run" "$program" "$@"; else "$program" "$@"; fi
-}
-fail() { echo "logfilter_test: $*" >&2; exit 1; }
+source "$(dirname "$0")/example_start.sh"
 
 line() { printf '10.0.0.%s - - [01/Jan/2024:00:00:0%s +0000] "GET %s HTTP/2" %s %s "-" "%s"' "$@"; }
 {

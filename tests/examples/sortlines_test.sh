@@ -4,14 +4,7 @@
 # and -h, and ends with the runtime's fatal exit code for a missing file.
 #   sortlines_test.sh linux|windows <program> <work dir>
 set -euo pipefail
-mode=$1 program=$2 work=$3
-wine_run=$(cd "$(dirname "$0")/../../scripts" && pwd)/wine-run
-mkdir -p "$work"
-cd "$work"
-run() {
-  if [ "$mode" = windows ]; then "$wine_run" "$program" "$@"; else "$program" "$@"; fi
-}
-fail() { echo "sortlines_test: $*" >&2; exit 1; }
+source "$(dirname "$0")/example_start.sh"
 
 printf 'pear\r\nApple\r\nbanana\r\napple pie\r\nCherry\r\n' > "fruit list.txt"
 printf 'pear\r\nApple\r\nbanana\r\n' > plain.txt
