@@ -68,10 +68,11 @@ TEST(LifetimeCheckDeathTest, EachLifetimeBrokenIsReportedAtTheRead) {
          "use-after-poison"},
         {"a recalled line after its array was erased, built as a part",
          [] {
-             std::FILE* file = std::fopen("tarnfold_lifetime_lines.txt", "wb");
+             const std::string path = testing::TempDir() + "tarnfold_lifetime_lines.txt";
+             std::FILE* file = std::fopen(path.c_str(), "wb");
              std::fputs("freed line\r\nnext\r\n", file);
              std::fclose(file);
-             Recall("tarnfold_lifetime_lines.txt", 3);
+             Recall(path.c_str(), 3);
              const char* line = ArrayTable[3]->Element(0)->text;
              EraseArray(3);
              Assign(nullptr, line);
