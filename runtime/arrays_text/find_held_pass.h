@@ -123,17 +123,15 @@ template <FoldKind kFold>
             if (ended) return nullptr;
         }
         block += 16;
+        // Two blocks from a multiple of 32 lie in one page: pairs are tested at once, up to
+        // one with a lane to examine.
+        if (IsPairAligned(block))
+            for (; block != end; block += 32)
+                if (Bits(_mm_cmpeq_epi8(_mm_min_epu8(held.Quiet(Load(block)), held.Quiet(Load(block + 16))), zero)) != 0)
+                    break;
         if (block == end) break;
         bytes = Load(block);
-        const Block quietLanes = held.Quiet(bytes);
-        // Two blocks from a multiple of 32 lie in one page: the pair is tested at once.
-        if (IsPairAligned(block) &&
-            Bits(_mm_cmpeq_epi8(_mm_min_epu8(quietLanes, held.Quiet(Load(block + 16))), zero)) == 0) {
-            block += 16;
-            quiet = 0;
-            continue;
-        }
-        quiet = Bits(_mm_cmpeq_epi8(quietLanes, zero));
+        quiet = Bits(_mm_cmpeq_epi8(held.Quiet(bytes), zero));
     }
     return ScanFirstForwardBulk(text, block, pattern, held.length, kFold, wholeWord);
 }
