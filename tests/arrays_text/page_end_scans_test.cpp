@@ -81,5 +81,26 @@ TEST(PageEndScans, EveryScanReadsNoFurtherThanItsTextAtEveryAlignment) {
     }
 }
 
+// Trim skips runs of blanks many bytes at a time: texts of blanks with one kept byte
+// anywhere (or none), flush against the unreadable page, trimmed on each side.
+TEST(PageEndScans, TrimReadsNoFurtherThanItsBlanks) {
+    testing_support::GuardedPage page;
+    for (std::size_t length = 0; length < 150; ++length) {
+        for (std::size_t kept = 0; kept <= length; ++kept) {
+            std::string text(length, ' ');
+            for (std::size_t i = 0; i < length; i += 7) text[i] = static_cast<char>(1 + i % 32);
+            if (kept < length) text[kept] = static_cast<char>(kept % 2 ? '!' : 0xE9);
+            char* flush = page.Tail(length + 1);
+            std::memcpy(flush, text.c_str(), length + 1);
+            for (std::int32_t sides : {kTrimLeading, kTrimTrailing, kTrimBoth}) {
+                const std::size_t from = sides & kTrimLeading && kept < length ? kept : sides & kTrimLeading ? length : 0;
+                const std::size_t to = sides & kTrimTrailing ? (kept < length ? kept + 1 : 0) : length;
+                ASSERT_EQ(std::string(TrimText(flush, sides).start), text.substr(from, to > from ? to - from : 0))
+                    << "length " << length << ", kept byte at " << kept << ", sides " << sides;
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace tarnfold

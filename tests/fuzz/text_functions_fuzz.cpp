@@ -116,6 +116,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             case 3: {  // TrimText of a text, or of the text at the ring position in place
                 const int sides = in.ConsumeIntegralInRange(0, 3);
                 std::string t = text();
+                if (in.ConsumeBool()) {  // long runs of blanks around it, of one byte each
+                    const char before = in.ConsumeIntegralInRange<char>(0x01, 0x20);
+                    const char after = in.ConsumeIntegralInRange<char>(0x01, 0x20);
+                    t = std::string(in.ConsumeIntegralInRange<std::size_t>(0, 300), before) + t +
+                        std::string(in.ConsumeIntegralInRange<std::size_t>(0, 300), after);
+                }
                 char* position = RingPosition();
                 const char* arg = t.c_str();
                 switch (in.ConsumeIntegralInRange(0, 4)) {
