@@ -47,6 +47,15 @@ TEST(PageEndScans, EveryScanReadsNoFurtherThanItsTextAtEveryAlignment) {
              TempSlot* slot = TrimText(t, kTrimBoth).slot;
              return std::string(slot->text, static_cast<std::size_t>(slot->length));
          }},
+        {"part", true,
+         [](const char* t, std::size_t) {
+             std::string parts;
+             for (std::int32_t start : {1, 3, 17, 40}) {
+                 const TempSlot* slot = SubText(t, 20, start);
+                 parts.append(slot->text, static_cast<std::size_t>(slot->length)) += '|';
+             }
+             return parts;
+         }},
         {"case", true, [](const char* t, std::size_t) { return Taken(ChangeCase(t, kToUpper).start); }},
         {"command line", true, [](const char* t, std::size_t) { return std::string(CommandLineTailOf(t)); }},
         {"number", true,
