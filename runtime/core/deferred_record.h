@@ -39,6 +39,12 @@ inline char* ExpandRecord(const TempSlot& slot, char* out) {
     return ExpandRecord(slot.text, RecordTextLength(slot), out);
 }
 
+// ExpandRecord for an output followed by kExpandSlack bytes that the expansion may write
+// over (spare bytes, where the terminator goes next): pieces of a splice are moved 16 bytes
+// at a time, the last move of each reaching past it.
+inline constexpr std::size_t kExpandSlack = 16;
+char* ExpandRecordWithSlack(const char* record, std::uint32_t size, char* out);
+
 // Whether expanding the record of `slot` reads any byte of [from, to): its own words, and
 // the texts it names (a splice's source and replacement, a file name). Reads only the record.
 bool RecordReadsFrom(const char* record, const char* from, const char* to);

@@ -36,15 +36,71 @@ const char* TerminatedText(const char* arg) {
     return ref.text;
 }
 
-// The bytes of a short text that ExactShortPass screens before it hands over to the bulk
-// scan: lines and fields end in it, where setting up the bulk scan would cost more.
-constexpr std::size_t kShortPassBlocks = 16;
+// The bytes from the start's aligned block that ListCloseMatches screens before it hands
+// over to the bulk scan: lines and fields end in them, where setting up the bulk scan would
+// cost more than it saves.
+constexpr std::size_t kCloseRun = 256;
 
-// Block reads may cover bytes around the text that it does not hold, within the aligned
-// 16 bytes (never another page) of a byte that it does hold.
-[[gnu::no_sanitize_address]] inline unsigned LaneBits(const char* block, __m128i bytes) {
-    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_load_si128(reinterpret_cast<const __m128i*>(block)), bytes)));
+constexpr std::uintptr_t kPage = 4096;
+
+// The ring bytes clear of live temporaries that make the write position serve a record
+// as it stands (RingPositionKeeping keeps as many clear).
+constexpr std::size_t kRecordRoom = 8 * 1024 + 64;
+
+const char* BlockOf(const char* at) {
+    return reinterpret_cast<const char*>(reinterpret_cast<std::uintptr_t>(at) & ~std::uintptr_t{15});
 }
+// The last aligned block of the page that holds `block`.
+const char* LastBlockOfPage(const char* block) {
+    return reinterpret_cast<const char*>(reinterpret_cast<std::uintptr_t>(block) | (kPage - 16));
+}
+
+// The screen of ListCloseMatches: lane j of a block is a candidate when the found text's
+// first byte lies at j and its second at j + 1, or the byte at j is zero. The block is read
+// aligned and again from its second byte: that read reaches one byte into the next block,
+// which lies in the same page but for a page's last block. Either may cover bytes after the
+// terminator, within a page that holds text; the lanes from the terminator on are not
+// trusted, so the sanitizer is not to report them.
+struct CloseScreen {
+    __m128i first, second, zero;
+
+    explicit CloseScreen(const char* found)
+        : first(Broadcast(found[0])), second(Broadcast(found[1])), zero(_mm_setzero_si128()) {}
+
+    static __m128i Broadcast(char byte) {
+        return _mm_set1_epi32(static_cast<int>(static_cast<unsigned char>(byte) * 0x01010101u));
+    }
+
+    // Zero in the lanes of a candidate or a zero byte: where both bytes agree, the bytes'
+    // difference is zero, and so is its minimum with the bytes at a zero byte.
+    [[gnu::always_inline]] __m128i Quiet(__m128i bytes, __m128i after) const {
+        const __m128i differ = _mm_or_si128(_mm_xor_si128(bytes, first), _mm_xor_si128(after, second));
+        return _mm_min_epu8(differ, bytes);
+    }
+    // A block other than its page's last.
+    [[gnu::no_sanitize_address]] __m128i Quiet(const char* block) const {
+        return Quiet(_mm_load_si128(reinterpret_cast<const __m128i*>(block)),
+                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 1)));
+    }
+    unsigned Mask(__m128i quiet) const {
+        return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(quiet, zero)));
+    }
+    unsigned Lanes(__m128i bytes, __m128i after) const { return Mask(Quiet(bytes, after)); }
+    unsigned Lanes(const char* block) const { return Mask(Quiet(block)); }
+    // Any block, its lanes from `from` on (those before are no text): at a page's end the
+    // byte after the block is read only where those lanes hold no zero, so that the text
+    // goes on into the next page.
+    [[gnu::no_sanitize_address, gnu::noinline]] unsigned LanesAtPageEnd(const char* block, unsigned from) const {
+        const __m128i bytes = _mm_load_si128(reinterpret_cast<const __m128i*>(block));
+        __m128i after = _mm_srli_si128(bytes, 1);
+        if ((static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, zero))) & from) == 0)
+            after = _mm_insert_epi16(after, static_cast<unsigned char>(block[15]) | static_cast<unsigned char>(block[16]) << 8, 7);
+        return Lanes(bytes, after) & from;
+    }
+    unsigned FirstLanes(const char* block, unsigned from) const {
+        return block == LastBlockOfPage(block) ? LanesAtPageEnd(block, from) : Lanes(block) & from;
+    }
+};
 
 // Whether the found text's bytes from index 2 on follow at `at` (its first two agree);
 // the first byte that differs, the terminator at the latest, ends the compare.
@@ -54,59 +110,61 @@ inline bool RestAgrees(const char* at, const char* found, std::size_t length) {
     return true;
 }
 
-// The candidates of `pairs` (bit j: the found text's first two bytes at block + j - 1),
-// up to the terminator when `ends` holds it; true when the list is complete.
-[[gnu::always_inline]] inline bool TakePairs(const char* block, unsigned pairs, unsigned ends, const char* found, std::size_t length,
-                                 MatchList& list) {
-    if (ends != 0) pairs &= (ends & (0u - ends)) - 1;  // second bytes before the terminator
-    for (; pairs != 0; pairs &= pairs - 1) {
-        const char* at = block + __builtin_ctz(pairs) - 1;
+// The candidates and zero bytes `lanes` of `block`, in order: true when the list is complete
+// (the terminator was reached, or the list stopped).
+[[gnu::always_inline]] inline bool TakeLanes(const char* block, unsigned lanes, const char* found, std::size_t length,
+                                             MatchList& list) {
+    for (; lanes != 0; lanes &= lanes - 1) {
+        const char* at = block + __builtin_ctz(lanes);
+        if (*at == '\0') {
+            list.terminator = at;
+            return true;
+        }
         if (at >= list.next && RestAgrees(at, found, length) && list.Take(at)) return true;
     }
-    if (ends == 0) return false;
-    list.terminator = block + __builtin_ctz(ends);
-    return true;
+    return false;
 }
 
 // Lists the exact matches of `found` (two or more bytes) from list.next, as the bulk scan
-// would, over the aligned blocks that hold the first kShortPassBlocks * 16 bytes: a
-// candidate holds the found text's first byte in one lane and its second in the next (a
-// first byte in lane 15 is carried into the next block). Lanes before the start are masked
-// off, and those from the terminator on are never trusted, so only the blocks that hold
-// text or its terminator are read. Returns true when the list is complete: the terminator
-// was reached (list.terminator) or the list stopped; else list.next is where the bulk scan
-// goes on.
-bool ExactShortPass(const char* found, std::size_t length, MatchList& list) {
-    const __m128i first = _mm_set1_epi8(found[0]), second = _mm_set1_epi8(found[1]), zero = _mm_setzero_si128();
-    const char* start = list.next;
-    const char* block = reinterpret_cast<const char*>(reinterpret_cast<std::uintptr_t>(start) & ~std::uintptr_t{15});
-    const char* const last = block + 16 * (kShortPassBlocks - 1);
-    const unsigned after = ~0u << (start - block);
-    unsigned heads = LaneBits(block, first) & after;
-    unsigned ends = LaneBits(block, zero) & after;
-    unsigned pairs = (heads << 1) & LaneBits(block, second);
+// would, over the aligned blocks that hold the first kCloseRun bytes, with no setup. Lanes
+// before the start are masked off; the first zero lane is the terminator, and a block is
+// read only when the blocks before it hold none. Returns true when the list is complete;
+// else list.next is where the bulk scan goes on.
+[[gnu::always_inline]] inline bool ListCloseMatches(const char* found, std::size_t length, MatchList& list) {
+    const CloseScreen screen(found);
+    const char* block = BlockOf(list.next);
+    const char* const quietEnd = block + kCloseRun;
+    unsigned lanes = screen.FirstLanes(block, ~0u << (list.next - block));
+    // The blocks from here to `stop` are read by the plain screen: those before the page's
+    // last (and before quietEnd).
+    const char* stop = std::min(quietEnd, LastBlockOfPage(block + 16));
     for (;;) {
-        if ((pairs | ends) != 0 && TakePairs(block, pairs, ends, found, length, list)) return true;
-        if (block == last) break;
-        block += 16;
-        const unsigned carried = heads >> 15;
-        heads = LaneBits(block, first);
-        ends = LaneBits(block, zero);
-        pairs = ((heads << 1) | carried) & LaneBits(block, second);
+        if (lanes != 0 && TakeLanes(block, lanes, found, length, list)) return true;
+        for (lanes = 0, block += 16; block < stop; block += 16)
+            if ((lanes = screen.Lanes(block)) != 0) break;
+        if (lanes != 0) continue;
+        if (block >= quietEnd) break;
+        lanes = screen.LanesAtPageEnd(block, ~0u);
+        stop = std::min(quietEnd, block + kPage);  // the next page's last block
     }
-    // The bulk scan goes on from the first candidate not yet examined: lane 15 of the last
-    // block, or what follows it.
-    if (list.next < block + 15) list.next = block + 15;
+    // The blocks before hold text only: the bulk scan goes on from the first candidate not
+    // yet examined.
+    if (list.next < block) list.next = block;
     return false;
 }
 
 // The matches of `found` (`length` bytes, at least one) from list.next in one forward pass,
 // as FindText compares in `mode`: a short text of an exact search in one pass of its own.
-void ListMatches(const char* source, const char* found, std::size_t length, Word mode, MatchList& list) {
+[[gnu::always_inline]] inline void ListMatches(const char* source, const char* found, std::size_t length, Word mode, MatchList& list) {
+    if ((mode & (FindFold | FindFoldFirst | FindWholeWord)) == 0 && length >= 2) {
+        if (!ListCloseMatches(found, length, list))
+            ScanScreenedForward(source, ScreenedPattern{found, FoldKind::Exact, false, length}, list);
+        return;
+    }
     if (length == 1) return ScanByteForward(found[0], list);
     const FoldKind fold = (mode & FindFold) ? FoldKind::All : (mode & FindFoldFirst) ? FoldKind::FirstOnly : FoldKind::Exact;
     const bool wholeWord = (mode & FindWholeWord) != 0 && static_cast<signed char>(found[0]) > 0x20;
-    if (fold == FoldKind::Exact && !wholeWord && ExactShortPass(found, length, list)) return;
+    if (fold == FoldKind::Exact && !wholeWord && ListCloseMatches(found, length, list)) return;
     ScanScreenedForward(source, ScreenedPattern{found, fold, wholeWord, length}, list);
 }
 
@@ -126,8 +184,10 @@ RecordedTemp Replace(const char* source, const char* found, const char* replacem
         // The match list may run up to the ring's usable end, or to the first live temporary
         // that lies ahead of the position after a wrap (the source may be one).
         // Read while the list is written: their temporaries are kept where others are given up.
-        char* const position = asked == 0 ? RingPositionKeeping(source, found, replacement)
-                                          : RingRoomKeeping(asked, source, found, replacement);
+        char* const position = asked != 0 ? RingRoomKeeping(asked, source, found, replacement)
+                               : kRecordRoom <= static_cast<std::size_t>(detail::ringClearUntil - detail::ringPosition)
+                                   ? CurrentRingPosition()
+                                   : RingPositionKeeping(source, found, replacement);
         const char* const listEnd = std::min<const char*>(ScratchRing + kRingUsableEnd, detail::ringClearUntil);
         const auto listRoom = static_cast<std::size_t>(std::max(listEnd - position, std::ptrdiff_t{0}));
         // The bytes up to the clear end hold no live temporary: the record may take them all.
@@ -162,11 +222,14 @@ RecordedTemp Replace(const char* source, const char* found, const char* replacem
     LastMatch = end == nullptr && list.count != 0 ? static_cast<std::int32_t>(list.next - foundLength - source + 1) : 0;
     if (end == nullptr) end = list.next + TextLength(list.next);  // stopped by the limit, or no search
 
-    const auto sourceLength = static_cast<std::int64_t>(end - source);
-    const auto replacementLength = static_cast<std::int64_t>(TextLength(replacement));
-    const std::int64_t length =
-        sourceLength + static_cast<std::int64_t>(list.count) * (replacementLength - static_cast<std::int64_t>(foundLength));
-    if (length >= 0x7FFFFFFF) FatalError(kErrorInsufficientBuffer);
+    // The texts lie in a 32-bit address space, so their lengths and difference fit 32 bits;
+    // the result must stay below 0x7FFFFFFF.
+    const auto sourceLength = static_cast<std::int32_t>(end - source);
+    const auto change = static_cast<std::int32_t>(TextLength(replacement)) - static_cast<std::int32_t>(foundLength);
+    std::int32_t length;
+    if (__builtin_mul_overflow(static_cast<std::int32_t>(list.count), change, &length) ||
+        __builtin_add_overflow(length, sourceLength, &length) || length == 0x7FFFFFFF)
+        FatalError(kErrorInsufficientBuffer);
     if (length == 0) {
         record[0] = 0;  // the temporary's text reads as empty
         return RecordTemp(record);
@@ -175,7 +238,7 @@ RecordedTemp Replace(const char* source, const char* found, const char* replacem
     matches[list.count + 1] = 0;
     char* const start = reinterpret_cast<char*>(record);
     TempSlot* slot = RecordTempAt(start, reinterpret_cast<const char*>(matches + list.count + kTrailerWords));
-    MarkRecordTemp(slot, static_cast<std::int32_t>(length) + 1);
+    MarkRecordTemp(slot, length + 1);
     return {start, slot};
 }
 

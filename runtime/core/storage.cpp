@@ -67,7 +67,7 @@ int FirstMatch(int first, int mask) { return first + __builtin_ctz(static_cast<u
 
 // Index of the first zero entry, eight per step; the zero sentinel at TfHeapStrings stops
 // the scan, and the padding keeps the last step in bounds.
-int FirstFreeRegistryEntry() {
+[[gnu::always_inline]] inline int FirstFreeRegistryEntry() {
     const __m128i zero = _mm_setzero_si128();
     for (int i = 0;; i += 8)
         if (int mask = MatchEightEntries(i, zero)) return FirstMatch(i, mask);
@@ -84,10 +84,17 @@ int FindRegistryEntry(Word wanted) {
     return -1;
 }
 
+// FreeBlock, inline for the registry's releases.
+[[gnu::always_inline]] inline void FreeHeapBlock(void* block) {
+    if (block == nullptr || block == EmptyString) return;
+    HANDLE heap = GetProcessHeap();
+    if (heap == nullptr || !HeapFree(heap, 0, block)) FatalError(kErrorHeapFree, static_cast<const char*>(block));
+}
+
 void FreeRegistryEntry(int index) {
     void* block = reinterpret_cast<void*>(HeapStringRegistry[index]);
     HeapStringRegistry[index] = 0;
-    FreeBlock(block);
+    FreeHeapBlock(block);
 }
 
 }  // namespace
@@ -347,14 +354,11 @@ void* AllocBlock(std::size_t size, bool zero) {
     return block;
 }
 
-void FreeBlock(void* block) {
-    if (block == nullptr || block == EmptyString) return;
-    HANDLE heap = GetProcessHeap();
-    if (heap == nullptr || !HeapFree(heap, 0, block))
-        FatalError(kErrorHeapFree, static_cast<const char*>(block));
-}
+void FreeBlock(void* block) { FreeHeapBlock(block); }
 
-void RegisterHeapString(const void* block, bool kept) {
+namespace {
+
+[[gnu::always_inline]] inline void Register(const void* block, bool kept) {
     int index = FirstFreeRegistryEntry();
     if (index >= TfHeapStrings) FatalError(kErrorTooManyStrings);
     HeapStringRegistry[index] = static_cast<Word>(reinterpret_cast<std::uintptr_t>(block));
@@ -363,7 +367,7 @@ void RegisterHeapString(const void* block, bool kept) {
     recentEntries[0] = index;
 }
 
-void ReleaseHeapString(const void* block) {
+[[gnu::always_inline]] inline void Release(const void* block) {
     if (block == kReleaseAll) {
         for (int i = 0; i < TfHeapStrings; ++i)
             if (HeapStringRegistry[i] != 0) FreeRegistryEntry(i);
@@ -378,6 +382,17 @@ void ReleaseHeapString(const void* block) {
         if (HeapStringRegistry[recent] == wanted) return FreeRegistryEntry(recent);
     int index = FindRegistryEntry(wanted);
     if (index >= 0) FreeRegistryEntry(index);
+}
+
+}  // namespace
+
+void RegisterHeapString(const void* block, bool kept) { Register(block, kept); }
+
+void ReleaseHeapString(const void* block) { Release(block); }
+
+void AssignHeapString(const void* block, const void* previous) {
+    Register(block, false);
+    Release(previous);
 }
 
 void ReleaseKeptCopy(const void* block) {

@@ -143,6 +143,8 @@ void RegisterHeapString(const void* block, bool kept = false);
 // Frees the block when it is registered and clears its entry; anything else is left alone.
 // kReleaseAll frees every registered block (used just before the process exits).
 void ReleaseHeapString(const void* block);
+// A variable's assignment: RegisterHeapString(block), then ReleaseHeapString(previous).
+void AssignHeapString(const void* block, const void* previous);
 // Frees the block only while the registry holds it as a KeepTemp copy: a copy released
 // early leaves its address free for the heap to hand to a variable, which this never frees.
 void ReleaseKeptCopy(const void* block);

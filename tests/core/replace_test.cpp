@@ -65,6 +65,10 @@ TEST(Replace, SplicesPiecesOfEveryLength) {
         std::string expected;
         for (std::size_t gap = 0; gap <= 40; ++gap) expected += run(gap, replacement);
         EXPECT_EQ(Replaced(source.c_str(), "<>", replacement.c_str(), 0), expected) << size;
+        Replace(source.c_str(), "<>", replacement.c_str(), 0);
+        char* text = Assign(nullptr, "", kLastTemp);  // after a part: the general path's expansion
+        EXPECT_EQ(text, expected) << size;
+        ReleaseHeapString(text);
     }
 }
 
@@ -106,6 +110,19 @@ TEST(Replace, ReadsTheSourceOnlyUpToItsTerminator) {
         std::string expected = std::string(size / 2 * 3, 'b') + std::string(size % 2, 'a');
         EXPECT_EQ(Replaced(source, "aa", "bbb", 0), expected);
         EXPECT_EQ(Replaced(source, "a", "", ReplaceMode(FindFold, 1)), std::string(size - 1, 'a'));
+    }
+}
+
+// So do the found text and the replacement, which are read 16 bytes at a time where they can be.
+TEST(Replace, ReadsTheOtherTextsOnlyUpToTheirTerminators) {
+    testing_support::GuardedPage foundPage, replacementPage;
+    char* found = static_cast<char*>(std::memcpy(foundPage.Tail(3), "<>", 3));
+    for (std::size_t size = 0; size <= 20; ++size) {
+        char* replacement = replacementPage.Tail(size + 1);
+        std::memset(replacement, 'r', size);
+        replacement[size] = '\0';
+        const std::string r(size, 'r');
+        EXPECT_EQ(Replaced("a<>bc<><>", found, replacement, 0), "a" + r + "bc" + r + r);
     }
 }
 

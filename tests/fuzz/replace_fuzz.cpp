@@ -43,7 +43,7 @@ std::string Consume(FuzzedDataProvider& in, std::size_t most) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);
     const Word mode = in.ConsumeIntegral<Word>();
-    std::string found = Consume(in, 6), replacement = Consume(in, 8), source = Consume(in, 400);
+    std::string found = Consume(in, 6), replacement = Consume(in, 20), source = Consume(in, 400);
     // Any argument may be a value below 64 KiB that names no text: the empty text, never read.
     const unsigned noText = in.ConsumeIntegralInRange(0u, 15u);
     const auto noTextValue = static_cast<std::uintptr_t>(in.ConsumeIntegralInRange<std::uint32_t>(0x80, 0xFFFF));
@@ -82,11 +82,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const char* placed = sourceArg;
     if (pad < 32 && sourceArg == source.c_str())
         placed = static_cast<const char*>(std::memcpy(sourcePage.Tail(source.size() + 1 + pad), sourceArg, source.size() + 1));
+    // The found and replacement texts also end right before an unreadable page.
+    static testing_support::GuardedPage foundPage, replacementPage;
+    const char* foundPlaced = foundArg;
+    const char* replacementPlaced = replacementArg;
+    if (in.ConsumeBool() && foundArg == found.c_str())
+        foundPlaced = static_cast<const char*>(std::memcpy(foundPage.Tail(found.size() + 1), foundArg, found.size() + 1));
+    if (in.ConsumeBool() && replacementArg == replacement.c_str())
+        replacementPlaced = static_cast<const char*>(
+            std::memcpy(replacementPage.Tail(replacement.size() + 1), replacementArg, replacement.size() + 1));
     SetRingPosition(ScratchRing + offset);
     LastMatch = -1;
-    Replace(placed, foundArg, replacementArg, mode);
+    Replace(placed, foundPlaced, replacementPlaced, mode);
     const std::int32_t wantLast = limit != 0 && matches == limit ? static_cast<std::int32_t>(lastMatch) : 0;
-    char* result = Assign(nullptr, kLastTemp);
+    // Alone, the record goes straight to its expansion; after a part, through the general path.
+    char* result = in.ConsumeBool() ? Assign(nullptr, kLastTemp) : Assign(nullptr, "", kLastTemp);
     if (std::strlen(result) != expected.size() || expected != result || LastMatch != wantLast) {
         std::fprintf(stderr, "replace: \"%s\", want \"%s\"; LastMatch %d, want %d\n", result, expected.c_str(),
                      LastMatch, wantLast);
