@@ -19,12 +19,6 @@ namespace {
 
 Word AsWord(const char* text) { return static_cast<Word>(reinterpret_cast<std::uintptr_t>(text)); }
 
-// Words from `at` to the ring's usable end.
-std::size_t WordsLeft(const Word* at) {
-    auto left = ScratchRing + kRingUsableEnd - reinterpret_cast<const char*>(at);
-    return left > 0 ? static_cast<std::size_t>(left) / sizeof(Word) : 0;
-}
-
 // A text argument as a zero-terminated text: the splice reads its texts to their zero bytes
 // when it is expanded. A token names a constant or a temporary, any other value below
 // 64 KiB the empty text; a deferred record, or a view that does not end at a zero byte
@@ -168,6 +162,12 @@ inline bool RestAgrees(const char* at, const char* found, std::size_t length) {
     ScanScreenedForward(source, ScreenedPattern{found, fold, wholeWord, length}, list);
 }
 
+// ListMatches where the list goes on in more room: kept apart from the usual path.
+[[gnu::noinline]] void ListMoreMatches(const char* source, const char* found, std::size_t length, Word mode,
+                                       MatchList& list) {
+    ListMatches(source, found, length, mode, list);
+}
+
 }  // namespace
 
 RecordedTemp Replace(const char* source, const char* found, const char* replacement, Word mode) {
@@ -188,12 +188,14 @@ RecordedTemp Replace(const char* source, const char* found, const char* replacem
                                : kRecordRoom <= static_cast<std::size_t>(detail::ringClearUntil - detail::ringPosition)
                                    ? CurrentRingPosition()
                                    : RingPositionKeeping(source, found, replacement);
-        const char* const listEnd = std::min<const char*>(ScratchRing + kRingUsableEnd, detail::ringClearUntil);
-        const auto listRoom = static_cast<std::size_t>(std::max(listEnd - position, std::ptrdiff_t{0}));
+        const char* listEnd = std::min<const char*>(ScratchRing + kRingUsableEnd, detail::ringClearUntil);
+        auto listRoom = static_cast<std::size_t>(std::max(listEnd - position, std::ptrdiff_t{0}));
         // The bytes up to the clear end hold no live temporary: the record may take them all.
         lifetime::HandOut(position, listRoom);
         record = reinterpret_cast<Word*>(position);
-        if (WordsLeft(record) < kHeaderWords + kTrailerWords) FatalError(kErrorInsufficientBuffer);
+        // The list stops at the clear end: a live temporary beyond it is never written over.
+        const std::size_t words = listRoom / sizeof(Word);
+        if (words < kHeaderWords + kTrailerWords) FatalError(kErrorInsufficientBuffer);
         record[0] = kRecordMark;
         record[1] = kRecordSplice;
         record[2] = AsWord(replacement);
@@ -204,9 +206,20 @@ RecordedTemp Replace(const char* source, const char* found, const char* replacem
         // overlap: as searches from explicit starts would find them. The pass takes the
         // mode's comparison bits and never its direction.
         matches = record + kHeaderWords;
-        list = MatchList{matches, WordsLeft(matches) - kTrailerWords, (mode >> kReplaceLimitShift) & 0xFF,
+        list = MatchList{matches, words - kHeaderWords - kTrailerWords, (mode >> kReplaceLimitShift) & 0xFF,
                          foundLength, source};
         if (foundLength != 0) ListMatches(source, found, foundLength, mode, list);
+        // The clear end known at the start may lie short of the first live temporary: where
+        // the list met it, the ring is looked at and the list goes on in the room found.
+        while (list.full && listEnd < ScratchRing + kRingUsableEnd && RingClearSlow(position, 0) &&
+               detail::ringClearUntil > listEnd) {
+            listEnd = std::min<const char*>(ScratchRing + kRingUsableEnd, detail::ringClearUntil);
+            listRoom = static_cast<std::size_t>(listEnd - position);
+            lifetime::HandOut(position, listRoom);
+            list.room = listRoom / sizeof(Word) - kHeaderWords - kTrailerWords;
+            list.full = false;
+            ListMoreMatches(source, found, foundLength, mode, list);
+        }
         if (!list.full) [[likely]]
             break;
         // A list that reached the usable end from a position short of the wrap does not fit.

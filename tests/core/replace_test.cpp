@@ -156,6 +156,25 @@ TEST(Replace, ALoopOfLargeResultsGivesUpTheOldestTemporaries) {
     SetRingPosition(nullptr);
 }
 
+// Regression: after a wrap the list ran on to the usable end, over live temporaries ahead of
+// the position, here its own source. It stops where the clear ring ends and is listed again
+// in room made elsewhere.
+TEST(Replace, AListNeverRunsOverALiveTemporary) {
+    SetRingPosition(ScratchRing + 100000);
+    std::string source, expected;
+    for (int i = 0; i < 26000; ++i) source += "a-", expected += "a+";
+    RecordedTemp kept = TrimText(source.c_str(), kTrimNone);
+    const std::string wrap(85000, '-');
+    Replace(wrap.c_str(), "-", "+", 0);  // 340 KB of list: the position wraps
+    TrimText("x", kTrimNone);
+    ASSERT_LT(RingPosition(), kept.start);
+    Replace(reinterpret_cast<const char*>(SlotToken(SlotNumber(kept.slot))), "-", "+", 0);  // 104 KB of list
+    char* built = Assign(nullptr, kLastTemp);
+    EXPECT_EQ(built, expected);
+    ReleaseHeapString(built);
+    SetRingPosition(nullptr);
+}
+
 // Header, matches, end pointer and zero must all end at or before the ring's usable end.
 TEST(ReplaceDeathTest, MatchListPastTheRingsUsableEndIsFatal) {
     constexpr std::size_t kStart = 479996;  // the last position before the ring wraps
