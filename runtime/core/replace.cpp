@@ -30,9 +30,10 @@ const char* TerminatedText(const char* arg) {
     return ref.text;
 }
 
-// The bytes from the start's aligned block that ListCloseMatches screens before it hands
-// over to the bulk scan: lines and fields end in them, where setting up the bulk scan would
-// cost more than it saves.
+// The bytes without a candidate after which ListCloseMatches hands over to the bulk scan.
+// Its screen needs no setup and costs a few instructions a block, so it serves short lines
+// and fields, and texts whose matches lie closer than this; farther apart, the bulk scan's
+// wider screen costs less.
 constexpr std::size_t kCloseRun = 256;
 
 constexpr std::uintptr_t kPage = 4096;
@@ -120,20 +121,25 @@ inline bool RestAgrees(const char* at, const char* found, std::size_t length) {
 }
 
 // Lists the exact matches of `found` (two or more bytes) from list.next, as the bulk scan
-// would, over the aligned blocks that hold the first kCloseRun bytes, with no setup. Lanes
-// before the start are masked off; the first zero lane is the terminator, and a block is
-// read only when the blocks before it hold none. Returns true when the list is complete;
-// else list.next is where the bulk scan goes on.
+// would, block by block from the start's aligned block while candidates keep coming within
+// kCloseRun bytes. Lanes before the start are masked off; the first zero lane is the
+// terminator, and a block is read only when the blocks before it hold none. Returns true
+// when the list is complete; else list.next is where the bulk scan goes on.
 [[gnu::always_inline]] inline bool ListCloseMatches(const char* found, std::size_t length, MatchList& list) {
     const CloseScreen screen(found);
     const char* block = BlockOf(list.next);
-    const char* const quietEnd = block + kCloseRun;
+    const char* quietEnd = block + kCloseRun;
     unsigned lanes = screen.FirstLanes(block, ~0u << (list.next - block));
     // The blocks from here to `stop` are read by the plain screen: those before the page's
     // last (and before quietEnd).
     const char* stop = std::min(quietEnd, LastBlockOfPage(block + 16));
     for (;;) {
-        if (lanes != 0 && TakeLanes(block, lanes, found, length, list)) return true;
+        if (lanes != 0) {
+            if (TakeLanes(block, lanes, found, length, list)) return true;
+            // Candidates keep the screen going for kCloseRun bytes more.
+            quietEnd = block + kCloseRun;
+            stop = std::min(quietEnd, LastBlockOfPage(block + 16));
+        }
         for (lanes = 0, block += 16; block < stop; block += 16)
             if ((lanes = screen.Lanes(block)) != 0) break;
         if (lanes != 0) continue;
@@ -148,7 +154,7 @@ inline bool RestAgrees(const char* at, const char* found, std::size_t length) {
 }
 
 // The matches of `found` (`length` bytes, at least one) from list.next in one forward pass,
-// as FindText compares in `mode`: a short text of an exact search in one pass of its own.
+// as FindText compares in `mode`: an exact search lists close matches in a pass of its own.
 [[gnu::always_inline]] inline void ListMatches(const char* source, const char* found, std::size_t length, Word mode, MatchList& list) {
     if ((mode & (FindFold | FindFoldFirst | FindWholeWord)) == 0 && length >= 2) {
         if (!ListCloseMatches(found, length, list))

@@ -44,6 +44,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider in(data, size);
     const Word mode = in.ConsumeIntegral<Word>();
     std::string found = Consume(in, 6), replacement = Consume(in, 20), source = Consume(in, 400);
+    // Long sources, as the source repeated: matches close together over pages, and far apart.
+    if (const unsigned copies = in.ConsumeIntegralInRange(0u, 24u); copies > 1 && source.size() * copies < 4000) {
+        const std::string once = source;
+        for (unsigned i = 1; i < copies; ++i) source += once;
+    }
     // Any argument may be a value below 64 KiB that names no text: the empty text, never read.
     const unsigned noText = in.ConsumeIntegralInRange(0u, 15u);
     const auto noTextValue = static_cast<std::uintptr_t>(in.ConsumeIntegralInRange<std::uint32_t>(0x80, 0xFFFF));
