@@ -285,6 +285,7 @@ struct QuickNumber {
     bool negative;
 };
 
+template <bool kCountFirst>
 [[gnu::always_inline]] inline bool QuickDecimal(const Byte* text, QuickNumber& quick) {
     const Byte* start = text;
     while (*start == '0') ++start;
@@ -296,9 +297,13 @@ struct QuickNumber {
         value = value * 10 + digit;
         ++p;
     }
+    // More than nine digits, whose value may not fit 32 bits: the long way. Where the count
+    // is checked decides only which values the compiler keeps in registers: the general
+    // path checks it before reading an exponent, the int32 path after its blank test.
     int scale = 0;  // the exponent less the digits after the point
-    std::ptrdiff_t digits = p - digitsStart;
-    if (!IsBlank(*p)) {  // a point, an exponent, or a text of another shape
+    if (!kCountFirst && IsBlank(*p)) {
+        if (p - digitsStart > kExactDigits32) return false;
+    } else {
         if (*p == '.') {
             const Byte* const point = p++;
             while ((digit = static_cast<unsigned>(*p) - '0') < 10) {
@@ -306,10 +311,13 @@ struct QuickNumber {
                 ++p;
             }
             scale = -static_cast<int>(p - point - 1);
-            digits = p - digitsStart - 1;
+            if (p - digitsStart > kExactDigits32 + 1) return false;
+        } else if (p - digitsStart > kExactDigits32) {
+            return false;
         }
-        // An 'e' that starts the number is no exponent: the long way.
-        if ((*p | 0x20) == 'e' && p != start) {
+        if (!IsBlank(*p)) {  // an exponent, or a text of another shape
+            // An 'e' that starts the number is no exponent: the long way.
+            if ((*p | 0x20) != 'e' || p == start) return false;
             const Byte* e = p + 1;
             const bool exponentNegative = *e == '-';
             if (*e == '+' || *e == '-') ++e;
@@ -326,11 +334,9 @@ struct QuickNumber {
             }
             scale += exponentNegative ? -exponent : exponent;
             p = e;
+            if (!IsBlank(*p)) return false;
         }
-        if (!IsBlank(*p)) return false;
     }
-    // More than nine digits, whose value may not fit 32 bits: the long way.
-    if (digits > kExactDigits32) return false;
     if (*p != '\0') {
         const Byte* suffix = p > start ? HexSuffixAfter(start, p) : FindHexSuffix(start);
         if (suffix != nullptr && IsHexDigit(suffix[-1])) return false;
@@ -378,48 +384,42 @@ struct QuickNumber {
     return parsed.count;
 }
 
-// Any text for any destination.
-[[gnu::always_inline]] inline std::int32_t ParseAny(const Byte* bytes, void* destination) {
+// Any text by its address for any destination. The int32 path, the token path and
+// ParseNumber reach it with a jump and nothing more: no source to look at again.
+[[gnu::noinline]] std::int32_t ParseText(const Byte* bytes, void* destination) {
     QuickNumber quick;
-    if (*bytes < '-' || !QuickDecimal(bytes, quick)) return ParseInNumberMode(bytes, destination);
+    if (*bytes < '-' || !QuickDecimal<true>(bytes, quick)) return ParseInNumberMode(bytes, destination);
     return StoreQuick(destination, quick.digits, quick.scale, quick.count, quick.negative);
 }
 
-// A whole number of the common shape, by its address, into an int32 needs no x87: as fistp
-// stores it, -0 is 0. Any other text goes the general way. The two ways are functions of
-// their own, so that neither pays for the other's registers.
-[[gnu::noinline]] std::int32_t ParseGeneral(Word source, void* destination);
+// A whole number of the common shape into an int32 needs no x87: as fistp stores it, -0 is
+// 0. Any other text goes the general way. The two ways are functions of their own, so that
+// neither pays for the other's registers.
 [[gnu::noinline]] std::int32_t ParseIntoInt32(const Byte* bytes, void* destination) {
     QuickNumber quick;
-    if (*bytes < '-' || !QuickDecimal(bytes, quick) || quick.scale != 0)
-        return ParseGeneral(static_cast<Word>(reinterpret_cast<std::uintptr_t>(bytes)), destination);
+    if (*bytes < '-' || !QuickDecimal<false>(bytes, quick) || quick.scale != 0) return ParseText(bytes, destination);
     const auto whole = static_cast<std::int32_t>(quick.digits);
     const std::int32_t stored = quick.negative ? -whole : whole;
     std::memcpy(destination, &stored, sizeof stored);
     return quick.count;
 }
 
-// Any source: a text by its address, the current temporary, or a value that names no text.
-[[gnu::noinline]] std::int32_t ParseGeneral(Word source, void* destination) {
-    const char* text;
-    if (source >= kLowestAddress) [[likely]] {
-        text = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(source));
-    } else if (source == kLastTemp) {
-        text = CurrentTempText();
-    } else {
-        text = EmptyString;  // no text lies there
-    }
-    return ParseAny(reinterpret_cast<const Byte*>(text), destination);
+// The current temporary, or a value that names no text.
+[[gnu::noinline]] std::int32_t ParseToken(Word source, void* destination) {
+    const char* text = source == kLastTemp ? CurrentTempText() : EmptyString;  // no text lies there
+    return ParseText(reinterpret_cast<const Byte*>(text), destination);
 }
 
 }  // namespace
 
 std::int32_t ParseNumber(Word source, void* destination) {
+    if (source < kLowestAddress) [[unlikely]]
+        return ParseToken(source, destination);
+    const auto* bytes = reinterpret_cast<const Byte*>(static_cast<std::uintptr_t>(source));
     std::int32_t sizeCode;
-    if (source >= kLowestAddress && destination != nullptr &&
-        (std::memcpy(&sizeCode, destination, sizeof sizeCode), sizeCode == kSizeInt32))
-        return ParseIntoInt32(reinterpret_cast<const Byte*>(static_cast<std::uintptr_t>(source)), destination);
-    return ParseGeneral(source, destination);
+    if (destination != nullptr && (std::memcpy(&sizeCode, destination, sizeof sizeCode), sizeCode == kSizeInt32))
+        return ParseIntoInt32(bytes, destination);
+    return ParseText(bytes, destination);
 }
 
 }  // namespace tarnfold
