@@ -264,9 +264,16 @@ namespace {
     return block;
 }
 
-// Every call but the one-record assignment below: the plain path where it serves, else the
-// general one.
-[[gnu::noinline]] char* BuildCall(Word request, const Word* args) {
+}  // namespace
+
+char* AssignNewestTemp(const Word* args) {
+    if (TempSlotTable.current == 0) RuntimeStart();
+    const TempSlot& slot = TempSlotTable.slot[TempSlotTable.current];
+    if (slot.isRecord != 0 && slot.text != nullptr) return BuildRecordToVariable(slot, args[1]);
+    return BuildGeneral(ToVariable(1), args, nullptr, 0);  // as StringBuilderCore takes any other token
+}
+
+char* StringBuilderCore(Word request, const Word* args) {
     if (TempSlotTable.current == 0) RuntimeStart();
     if ((request & kNotPlain) != 0) return BuildGeneral(request, args, nullptr, 0);
     // Byte texts by pointer are measured here; the first part below kLowestAddress (a
@@ -275,7 +282,17 @@ namespace {
     std::uint32_t length[kMaxBuildParts];
     if (count == 1) {  // one line, one message: its own copy of the path, without loops
         const Word token = args[0];
-        if (token < kLowestAddress) return BuildGeneral(request, args, nullptr, 0);
+        if (token < kLowestAddress) {
+            // The newest temporary, or one named by its slot number.
+            const int index = token == kLastTemp ? TempSlotTable.current
+                              : token >= SlotToken(1) && token <= SlotToken(kTempSlotCount) ? static_cast<int>(token - 10)
+                                                                                            : 0;
+            if (index != 0 && (request & kBuildToVariableBit) != 0) {
+                const TempSlot& slot = TempSlotTable.slot[index];
+                if (slot.isRecord != 0 && slot.text != nullptr) return BuildRecordToVariable(slot, args[1]);
+            }
+            return BuildGeneral(request, args, nullptr, 0);
+        }
         length[0] = TextLength(PlainText(token));
         return BuildPlain(request, args, length, 1, length[0]);
     }
@@ -287,25 +304,6 @@ namespace {
         if (__builtin_add_overflow(total, length[i], &total)) FatalError(kErrorHeapAlloc);
     }
     return BuildPlain(request, args, length, count, total);
-}
-
-}  // namespace
-
-char* StringBuilderCore(Word request, const Word* args) {
-    // A variable assigned the one deferred record of a temporary (a Replace or FileRead$
-    // result), the newest or one named by its slot number, goes straight to its expansion.
-    if ((request & (kNotPlain | kBuildToVariableBit | kBuildPartMask)) == (kBuildToVariableBit | 1) &&
-        TempSlotTable.current != 0) {
-        const Word token = args[0];
-        const int index = token == kLastTemp                                        ? TempSlotTable.current
-                          : token - SlotToken(1) < static_cast<Word>(kTempSlotCount) ? static_cast<int>(token - 10)
-                                                                                     : 0;
-        if (index != 0) {
-            const TempSlot& slot = TempSlotTable.slot[index];
-            if (slot.isRecord != 0 && slot.text != nullptr) return BuildRecordToVariable(slot, args[1]);
-        }
-    }
-    return BuildCall(request, args);
 }
 
 }  // namespace tarnfold

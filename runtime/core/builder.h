@@ -52,6 +52,10 @@ constexpr Word ToFileSlot(int slot, int parts) {
 // The core: `args` holds the parts in order and, for a variable destination, the
 // variable's previous text after them. Returns the variable's or element's new text.
 char* StringBuilderCore(Word request, const Word* args);
+// StringBuilderCore(ToVariable(1), args) where args[0] is kLastTemp: a variable assigned the
+// newest temporary, which a deferred record (a Replace or FileRead$ result) mostly is, is
+// sent here when the call says so in constants.
+char* AssignNewestTemp(const Word* args);
 
 namespace detail {
 template <typename T>
@@ -118,6 +122,10 @@ inline char* StringBuilder(Word request, Args... args) {
     static_assert(sizeof...(Args) >= 1 && sizeof...(Args) <= kMaxBuildParts + 1);
     if (!detail::ArgumentsFit(request, sizeof...(Args))) RefuseBuildRequest();
     const Word words[] = {detail::ToArgWord(args)...};
+    if constexpr (sizeof...(Args) == 2)
+        if (__builtin_constant_p(request == ToVariable(1) && words[0] == kLastTemp) && request == ToVariable(1) &&
+            words[0] == kLastTemp)
+            return AssignNewestTemp(words);
     return StringBuilderCore(request, words);
 }
 
@@ -128,6 +136,8 @@ template <Word kRequest, typename... Args>
     requires(detail::ArgumentsFit(kRequest, sizeof...(Args)))
 inline char* StringBuilder(Args... args) {
     const Word words[] = {detail::ToArgWord(args)...};
+    if constexpr (kRequest == ToVariable(1))
+        if (__builtin_constant_p(words[0] == kLastTemp) && words[0] == kLastTemp) return AssignNewestTemp(words);
     return StringBuilderCore(kRequest, words);
 }
 

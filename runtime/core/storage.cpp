@@ -91,7 +91,7 @@ int FindRegistryEntry(Word wanted) {
     if (heap == nullptr || !HeapFree(heap, 0, block)) FatalError(kErrorHeapFree, static_cast<const char*>(block));
 }
 
-void FreeRegistryEntry(int index) {
+[[gnu::always_inline]] inline void FreeRegistryEntry(int index) {
     void* block = reinterpret_cast<void*>(HeapStringRegistry[index]);
     HeapStringRegistry[index] = 0;
     FreeHeapBlock(block);

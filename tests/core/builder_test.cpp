@@ -102,6 +102,15 @@ TEST_F(StringBuilderTest, SpliceRecordReplacesEveryMatch) {
     EXPECT_EQ(std::string(StringBuilder(ToVariable(1), SlotToken(SlotNumber(temp.slot)), once)), expected);
 }
 
+// The newest temporary alone, assigned: a text that is no record is copied.
+TEST_F(StringBuilderTest, VariableFromTheNewestTemporaryThatIsText) {
+    TrimText(" ab ", kTrimBoth);
+    char* text = StringBuilder(ToVariable(1), kLastTemp, nullptr);
+    EXPECT_STREQ(text, "ab");
+    EXPECT_EQ(BlockSize(text), 2u + 24u);
+    ReleaseHeapString(text);
+}
+
 // Regression: a text is never taken for a record because of its first bytes.
 TEST_F(StringBuilderTest, WideBarTemporaryIsCopiedAsTextNotExpanded) {
     char16_t* at = reinterpret_cast<char16_t*>(RingPosition());
