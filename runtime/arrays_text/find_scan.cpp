@@ -102,23 +102,28 @@ struct PairScreen {
         return _mm_or_si128(_mm_xor_si128(Folded<kFoldsLow>(LoadFrom(block - distance)), low),
                             _mm_xor_si128(Folded<kFoldsHigh>(bytes), high));
     }
-    // From `chunk` (a multiple of 128 whose first byte is text or the terminator) on, the
-    // first 128-byte chunk where a block has a candidate or a zero byte, with the lanes of
-    // each half where one may lie. Written out in assembly so that each block costs its
-    // operations and no more: without folding, two loads, two comparisons, their union, the
-    // terminator test and the join; with folding, one more for the fold bit.
+    // From `chunk` (a multiple of kChunk whose first byte is text or the terminator) on, the
+    // first chunk where a block has a candidate or a zero byte, with the lanes of each 64-byte
+    // part where one may lie. Written out in assembly so that each block costs its operations
+    // and no more: two loads, two comparisons, their union, the terminator test and the join;
+    // with folding, one more that clears the fold bit. Without folding a chunk is 128 bytes in
+    // two halves; with folding it is 256 bytes in four quarters, which halves the cost of the
+    // chunk's own test, and a hit still names the 64 bytes that hold it.
+    static constexpr bool kFolds = kFoldsLow || kFoldsHigh;
+    static constexpr std::size_t kParts = kFolds ? 4 : 2;
+    static constexpr std::uintptr_t kChunk = 64 * kParts;
     struct QuietChunk {
         const char* chunk;
-        unsigned first, second;  // the lanes of each half
+        Block parts[kParts];  // zero in the lanes of each part where a candidate or zero byte may lie
     };
     QuietChunk NextChunkWithZero(const char* chunk) const;
 
-    // Lane `lane` (a byte of a half chunk's first block) of the half's four blocks, in order:
-    // its candidates and the terminator. The four bytes are gathered into one word, whose
-    // bytes that are zero or the screened byte `high` are flagged at once (a flag above a
-    // flagged byte may be false; each is checked). True when the sink stops the scan.
+    // Lane `lane` (a byte of a part's first block) of the part's four blocks, in order: its
+    // candidates and the terminator. The four bytes are gathered into one word, whose bytes
+    // that are zero or the screened byte `high` are flagged at once (a flag above a flagged
+    // byte may be false; each is checked). True when the sink stops the scan.
     template <class Sink>
-    bool ExamineLane(const char* lane, std::size_t highIndex, std::size_t settled, Sink& sink) const {
+    [[gnu::always_inline]] bool ExamineLane(const char* lane, std::size_t highIndex, std::size_t settled, Sink& sink) const {
         const std::uint32_t word = GatherLane(lane);
         constexpr std::uint32_t kOnes = 0x01010101, kTops = 0x80808080;
         auto zeroBytes = [](std::uint32_t bytes4) { return (bytes4 - kOnes) & ~bytes4 & kTops; };
@@ -156,28 +161,39 @@ struct PairScreen {
     TARNFOLD_QUIET_BLOCK("%[lowBytes]", next3) "pminub %[lowBytes], " half "\n\t"
 
 // With folding the bytes are not folded one by one: a lane whose bytes agree but for the
-// fold bit differs from the pattern in that bit alone, so with the fold bit set in every
-// lane a candidate's lane holds exactly the fold bit and any other lane more. Lanes of an
-// unfolded side that differ in the fold bit alone pass the screen too; the comparison
-// settles them. Block `offset` joins its lanes into %[least] and its bytes into %[bytes].
-#define TARNFOLD_FOLDED_BLOCK(offset)                                                                       \
-    "movdqu " offset "(%[chunk],%[minus]), %[lowBytes]\n\t"                                              \
+// fold bit differs from the pattern in that bit alone, so with the fold bit cleared a
+// candidate's lane is zero and any other lane is not; the terminator then joins as without
+// folding. Lanes of an unfolded side that differ in the fold bit alone pass the screen too;
+// the comparison settles them. Block `offset` goes into `lanes`, then (unless it is the first
+// block of its quarter) joins `quarter`.
+#define TARNFOLD_FOLDED_BLOCK(lanes, offset)                                                                \
+    "movdqu " offset "(%[chunk],%[minus]), " lanes "\n\t"                                                \
     "movdqa " offset "(%[chunk]), %[highBytes]\n\t"                                                       \
-    "pxor %[low], %[lowBytes]\n\t"                                                                        \
+    "pxor %[low], " lanes "\n\t"                                                                          \
     "pxor %[high], %[highBytes]\n\t"                                                                      \
-    "por %[highBytes], %[lowBytes]\n\t"                                                                   \
-    "por %[fold], %[lowBytes]\n\t"                                                                        \
-    "pminub %[lowBytes], %[least]\n\t"                                                                    \
-    "pminub " offset "(%[chunk]), %[bytes]\n\t"
+    "por %[highBytes], " lanes "\n\t"                                                                     \
+    "pand %[unfold], " lanes "\n\t"                                                                       \
+    "pminub " offset "(%[chunk]), " lanes "\n\t"
+#define TARNFOLD_FOLDED_QUARTER(quarter, offset, next1, next2, next3)                                       \
+    TARNFOLD_FOLDED_BLOCK(quarter, offset)                                                                \
+    TARNFOLD_FOLDED_BLOCK("%[lowBytes]", next1) "pminub %[lowBytes], " quarter "\n\t"                     \
+    TARNFOLD_FOLDED_BLOCK("%[lowBytes]", next2) "pminub %[lowBytes], " quarter "\n\t"                     \
+    TARNFOLD_FOLDED_BLOCK("%[lowBytes]", next3) "pminub %[lowBytes], " quarter "\n\t"
+
+// Memory operands of the folded screen, whose eight registers hold its pattern bytes, two
+// blocks and the four quarters.
+alignas(16) constexpr unsigned char kUnfold[16] = {0xDF, 0xDF, 0xDF, 0xDF, 0xDF, 0xDF, 0xDF, 0xDF,
+                                                   0xDF, 0xDF, 0xDF, 0xDF, 0xDF, 0xDF, 0xDF, 0xDF};
+alignas(16) constexpr unsigned char kZeros[16] = {};
 
 template <bool kFoldsLow, bool kFoldsHigh>
 [[gnu::always_inline]] inline auto PairScreen<kFoldsLow, kFoldsHigh>::NextChunkWithZero(const char* chunk) const
     -> QuietChunk {
     const std::ptrdiff_t minus = -static_cast<std::ptrdiff_t>(distance);
-    const Block zero = _mm_setzero_si128();
     Block first, second, lowBytes, highBytes;
     unsigned lanes;
-    if constexpr (!kFoldsLow && !kFoldsHigh) {
+    if constexpr (!kFolds) {
+        const Block zero = _mm_setzero_si128();
         asm("1:\n\t"
             TARNFOLD_QUIET_HALF("%[first]", "0", "16", "32", "48")
             TARNFOLD_QUIET_HALF("%[second]", "64", "80", "96", "112")
@@ -192,37 +208,32 @@ template <bool kFoldsLow, bool kFoldsHigh>
               [lowBytes] "=&x"(lowBytes), [highBytes] "=&x"(highBytes)
             : [minus] "r"(minus), [low] "x"(low), [high] "x"(high), [zero] "x"(zero)
             : "cc", "memory");
-        return {chunk - 128, Bits(_mm_cmpeq_epi8(first, zero)), Bits(_mm_cmpeq_epi8(second, zero))};
+        return {chunk - 128, {first, second}};
     } else {
-        const Block fold = _mm_set1_epi8(static_cast<char>(kFoldBit));
-        Block& least = first;
-        Block& bytes = second;
+        Block third, fourth;
         asm("1:\n\t"
-            "movdqu (%[chunk],%[minus]), %[least]\n\t"
-            "movdqa (%[chunk]), %[highBytes]\n\t"
-            "pxor %[low], %[least]\n\t"
-            "pxor %[high], %[highBytes]\n\t"
-            "por %[highBytes], %[least]\n\t"
-            "por %[fold], %[least]\n\t"
-            "movdqa (%[chunk]), %[bytes]\n\t"
-            TARNFOLD_FOLDED_BLOCK("16") TARNFOLD_FOLDED_BLOCK("32") TARNFOLD_FOLDED_BLOCK("48")
-            TARNFOLD_FOLDED_BLOCK("64") TARNFOLD_FOLDED_BLOCK("80") TARNFOLD_FOLDED_BLOCK("96")
-            TARNFOLD_FOLDED_BLOCK("112")
-            "add $128, %[chunk]\n\t"
-            "psubusb %[fold], %[least]\n\t"
-            "pminub %[bytes], %[least]\n\t"
-            "pcmpeqb %[zero], %[least]\n\t"
-            "pmovmskb %[least], %[lanes]\n\t"
+            TARNFOLD_FOLDED_QUARTER("%[first]", "0", "16", "32", "48")
+            TARNFOLD_FOLDED_QUARTER("%[second]", "64", "80", "96", "112")
+            TARNFOLD_FOLDED_QUARTER("%[third]", "128", "144", "160", "176")
+            TARNFOLD_FOLDED_QUARTER("%[fourth]", "192", "208", "224", "240")
+            "add $256, %[chunk]\n\t"
+            "movdqa %[first], %[lowBytes]\n\t"
+            "pminub %[second], %[lowBytes]\n\t"
+            "pminub %[third], %[lowBytes]\n\t"
+            "pminub %[fourth], %[lowBytes]\n\t"
+            "pcmpeqb %[zeros], %[lowBytes]\n\t"
+            "pmovmskb %[lowBytes], %[lanes]\n\t"
             "test %[lanes], %[lanes]\n\t"
             "jz 1b\n\t"
-            : [chunk] "+r"(chunk), [lanes] "=&r"(lanes), [least] "=&x"(least), [bytes] "=&x"(bytes),
-              [lowBytes] "=&x"(lowBytes), [highBytes] "=&x"(highBytes)
-            : [minus] "r"(minus), [low] "x"(low), [high] "x"(high), [zero] "x"(zero), [fold] "x"(fold)
+            : [chunk] "+r"(chunk), [lanes] "=&r"(lanes), [first] "=&x"(first), [second] "=&x"(second),
+              [third] "=&x"(third), [fourth] "=&x"(fourth), [lowBytes] "=&x"(lowBytes), [highBytes] "=&x"(highBytes)
+            : [minus] "r"(minus), [low] "x"(low), [high] "x"(high), [unfold] "m"(kUnfold), [zeros] "m"(kZeros)
             : "cc", "memory");
-        return {chunk - 128, lanes, lanes};
+        return {chunk - 256, {first, second, third, fourth}};
     }
 }
 
+#undef TARNFOLD_FOLDED_QUARTER
 #undef TARNFOLD_FOLDED_BLOCK
 #undef TARNFOLD_QUIET_HALF
 #undef TARNFOLD_QUIET_BLOCK
@@ -327,16 +338,26 @@ void ScreenedPass(const char* start, const ScreenedPattern& screened, ScreenPair
     // of a two-byte pattern.
     const std::size_t settled = pair.low != 0 ? 0 : pair.high == 1 ? 2 : 1;
     // The block's first byte is text or the terminator, so the block is readable, and so is
-    // the aligned 128-byte chunk that holds it (one page): single blocks up to a chunk, then
-    // chunks, each screened as a whole and then block by block where it holds a zero lane.
-    constexpr std::uintptr_t kChunk = 128;
+    // the aligned chunk that holds it (one page): single blocks up to a chunk, then chunks,
+    // each screened as a whole and then part by part where it holds a zero lane.
+    constexpr std::uintptr_t kChunk = Screen::kChunk;
     for (; (reinterpret_cast<std::uintptr_t>(block) & (kChunk - 1)) != 0; block += 16)
         if (ExamineBlock(block, screen, pair.high, settled, sink)) return;
     for (;; block += kChunk) {
         const auto quiet = screen.NextChunkWithZero(block);
         block = quiet.chunk;
-        if (quiet.first != 0 && ExamineHalf(block, quiet.first, screen, pair.high, settled, sink)) return;
-        if (quiet.second != 0 && ExamineHalf(block + 64, quiet.second, screen, pair.high, settled, sink)) return;
+        const Block zero = _mm_setzero_si128();
+        // Each part's lanes are taken only when the parts before it held no match.
+        unsigned lanes = Bits(_mm_cmpeq_epi8(quiet.parts[0], zero));
+        if (lanes != 0 && ExamineHalf(block, lanes, screen, pair.high, settled, sink)) return;
+        lanes = Bits(_mm_cmpeq_epi8(quiet.parts[1], zero));
+        if (lanes != 0 && ExamineHalf(block + 64, lanes, screen, pair.high, settled, sink)) return;
+        if constexpr (Screen::kParts == 4) {
+            lanes = Bits(_mm_cmpeq_epi8(quiet.parts[2], zero));
+            if (lanes != 0 && ExamineHalf(block + 128, lanes, screen, pair.high, settled, sink)) return;
+            lanes = Bits(_mm_cmpeq_epi8(quiet.parts[3], zero));
+            if (lanes != 0 && ExamineHalf(block + 192, lanes, screen, pair.high, settled, sink)) return;
+        }
     }
 }
 

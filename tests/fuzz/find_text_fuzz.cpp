@@ -71,8 +71,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static testing_support::GuardedPage textPage, patternPage;
     FuzzedDataProvider in(data, size);
     const bool alphabet = in.ConsumeBool();
-    // Texts past the short scan's 320 bytes and patterns past its 16 reach the long scans.
-    const std::string text = Consume(in, 700, alphabet);
+    // Texts past the short scan's 320 bytes and patterns past its 16 reach the long scans;
+    // up to 1200 bytes, a folding scan goes on past a 256-byte chunk that held a candidate.
+    const std::string text = Consume(in, 1200, alphabet);
     std::string pattern = Consume(in, 20, alphabet);
     if (pattern.empty()) pattern = "a";
     const char* textArg = AtPageEnd(textPage, text, in.ConsumeIntegralInRange<std::size_t>(0, 31));
