@@ -1,4 +1,7 @@
 // KeepTemp: copies of the most recent temporary that outlive it, seven at a time.
+#include <emmintrin.h>
+
+#include <cstdint>
 #include <cstring>
 
 #include "../core/deferred_record.h"
@@ -8,8 +11,18 @@ namespace tarnfold {
 namespace {
 
 // KeptCopies: entries 1..7 (entry 0 unused) and the entry filled last, 0 standing for 7.
-const char* keptCopies[kKeptCopies + 1];
+alignas(16) const char* keptCopies[kKeptCopies + 1];
 int lastFilled = 0;
+
+// Whether an entry holds `block`: the eight entries compared at once.
+bool HoldsCopy(const char* block) {
+    static_assert(sizeof keptCopies == 2 * sizeof(__m128i), "two blocks of four addresses");
+    const __m128i wanted = _mm_set1_epi32(static_cast<int>(reinterpret_cast<std::uintptr_t>(block)));
+    const auto* entries = reinterpret_cast<const __m128i*>(keptCopies);
+    const __m128i same = _mm_or_si128(_mm_cmpeq_epi32(_mm_load_si128(entries), wanted),
+                                      _mm_cmpeq_epi32(_mm_load_si128(entries + 1), wanted));
+    return _mm_movemask_epi8(same) != 0;
+}
 
 }  // namespace
 
@@ -22,8 +35,9 @@ char* KeepTemp() {
     RegisterHeapString(block, true);
     // A copy released early may have handed its address on to the new block: forget it
     // wherever it stands, so that its turn never frees the new copy.
-    for (const char*& kept : keptCopies)
-        if (kept == block) kept = nullptr;
+    if (HoldsCopy(block))
+        for (const char*& kept : keptCopies)
+            if (kept == block) kept = nullptr;
     char* end = block + size;
     if (slot.isRecord != 0)
         end = ExpandRecord(slot, block);  // the text the record stands for, as an assignment gets
