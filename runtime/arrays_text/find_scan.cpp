@@ -144,41 +144,32 @@ struct PairScreen {
     }
 };
 
-// Without folding, block `offset` of the chunk: its Quiet lanes (zero where a candidate or
-// a zero byte lies, so that one minimum joins blocks), in `lanes`.
-#define TARNFOLD_QUIET_BLOCK(lanes, offset)                                                                 \
+// Block `offset` of the chunk screened into `lanes`: its two screened bytes compared, the
+// step `fold` (nothing without folding), and the block's own bytes joined by one minimum, so
+// that a lane is zero where a candidate or a zero byte lies and one minimum joins blocks.
+#define TARNFOLD_SCREEN_BLOCK(lanes, offset, fold)                                                          \
     "movdqu " offset "(%[chunk],%[minus]), " lanes "\n\t"                                                \
     "movdqa " offset "(%[chunk]), %[highBytes]\n\t"                                                       \
     "pxor %[low], " lanes "\n\t"                                                                          \
     "pxor %[high], %[highBytes]\n\t"                                                                      \
     "por %[highBytes], " lanes "\n\t"                                                                     \
-    "pminub " offset "(%[chunk]), " lanes "\n\t"
-// Four blocks from `offset` joined into `half`.
-#define TARNFOLD_QUIET_HALF(half, offset, next1, next2, next3)                                              \
-    TARNFOLD_QUIET_BLOCK(half, offset)                                                                    \
-    TARNFOLD_QUIET_BLOCK("%[lowBytes]", next1) "pminub %[lowBytes], " half "\n\t"                         \
-    TARNFOLD_QUIET_BLOCK("%[lowBytes]", next2) "pminub %[lowBytes], " half "\n\t"                         \
-    TARNFOLD_QUIET_BLOCK("%[lowBytes]", next3) "pminub %[lowBytes], " half "\n\t"
-
+    fold "pminub " offset "(%[chunk]), " lanes "\n\t"
+// Without folding nothing more is needed.
+#define TARNFOLD_QUIET_BLOCK(lanes, offset) TARNFOLD_SCREEN_BLOCK(lanes, offset, "")
 // With folding the bytes are not folded one by one: a lane whose bytes agree but for the
 // fold bit differs from the pattern in that bit alone, so with the fold bit cleared a
 // candidate's lane is zero and any other lane is not; the terminator then joins as without
 // folding. Lanes of an unfolded side that differ in the fold bit alone pass the screen too;
-// the comparison settles them. Block `offset` goes into `lanes`, then (unless it is the first
-// block of its quarter) joins `quarter`.
-#define TARNFOLD_FOLDED_BLOCK(lanes, offset)                                                                \
-    "movdqu " offset "(%[chunk],%[minus]), " lanes "\n\t"                                                \
-    "movdqa " offset "(%[chunk]), %[highBytes]\n\t"                                                       \
-    "pxor %[low], " lanes "\n\t"                                                                          \
-    "pxor %[high], %[highBytes]\n\t"                                                                      \
-    "por %[highBytes], " lanes "\n\t"                                                                     \
-    "pand %[unfold], " lanes "\n\t"                                                                       \
-    "pminub " offset "(%[chunk]), " lanes "\n\t"
-#define TARNFOLD_FOLDED_QUARTER(quarter, offset, next1, next2, next3)                                       \
-    TARNFOLD_FOLDED_BLOCK(quarter, offset)                                                                \
-    TARNFOLD_FOLDED_BLOCK("%[lowBytes]", next1) "pminub %[lowBytes], " quarter "\n\t"                     \
-    TARNFOLD_FOLDED_BLOCK("%[lowBytes]", next2) "pminub %[lowBytes], " quarter "\n\t"                     \
-    TARNFOLD_FOLDED_BLOCK("%[lowBytes]", next3) "pminub %[lowBytes], " quarter "\n\t"
+// the comparison settles them.
+#define TARNFOLD_FOLDED_BLOCK(lanes, offset) TARNFOLD_SCREEN_BLOCK(lanes, offset, "pand %[unfold], " lanes "\n\t")
+// Four blocks from `offset`, each screened by `block`, joined into `group`.
+#define TARNFOLD_SCREEN_GROUP(block, group, offset, next1, next2, next3)                                    \
+    block(group, offset)                                                                                  \
+    block("%[lowBytes]", next1) "pminub %[lowBytes], " group "\n\t"                                       \
+    block("%[lowBytes]", next2) "pminub %[lowBytes], " group "\n\t"                                       \
+    block("%[lowBytes]", next3) "pminub %[lowBytes], " group "\n\t"
+#define TARNFOLD_QUIET_HALF(half, ...) TARNFOLD_SCREEN_GROUP(TARNFOLD_QUIET_BLOCK, half, __VA_ARGS__)
+#define TARNFOLD_FOLDED_QUARTER(quarter, ...) TARNFOLD_SCREEN_GROUP(TARNFOLD_FOLDED_BLOCK, quarter, __VA_ARGS__)
 
 // Memory operands of the folded screen, whose eight registers hold its pattern bytes, two
 // blocks and the four quarters.
@@ -234,6 +225,8 @@ template <bool kFoldsLow, bool kFoldsHigh>
 }
 
 #undef TARNFOLD_FOLDED_QUARTER
+#undef TARNFOLD_SCREEN_GROUP
+#undef TARNFOLD_SCREEN_BLOCK
 #undef TARNFOLD_FOLDED_BLOCK
 #undef TARNFOLD_QUIET_HALF
 #undef TARNFOLD_QUIET_BLOCK
@@ -631,16 +624,7 @@ template <FoldKind kFold>
     else
         resume = RareBytePass<false>(from, rare, pattern[rare], sink);
     if (resume == nullptr) return sink.match;
-    Word match = 0;
-    MatchList list{&match, 1, 1, 1, resume};
-    if (length == 1) {
-        ScanByteForward(pattern[0], list);
-    } else {
-        const ScreenedPattern screened{pattern, kFold, wholeWord, length};
-        FirstMatches<kFold> matches{text, screened, list};
-        BulkPassFor(resume, screened, matches);
-    }
-    return reinterpret_cast<const char*>(static_cast<std::uintptr_t>(match));
+    return ScanFirstForwardBulk(text, resume, pattern, length, kFold, wholeWord);
 }
 
 }  // namespace
